@@ -1,0 +1,120 @@
+#include "affinity.h"
+
+#include "affinity_platform.h"
+
+namespace {
+
+constexpr DWORD kInitialEnumerationCapacity = 256;
+
+// A process handle closed through the platform that opened it.
+class ProcessHandle {
+  public:
+    ProcessHandle(AffinityPlatform& platform, HANDLE handle)
+        : platform_(platform), handle_(handle) {}
+    ~ProcessHandle() {
+        if (handle_ != nullptr)
+            platform_.CloseHandle(handle_);
+    }
+    ProcessHandle(const ProcessHandle&) = delete;
+    ProcessHandle& operator=(const ProcessHandle&) = delete;
+
+    HANDLE get() const { return handle_; }
+
+  private:
+    AffinityPlatform& platform_;
+    HANDLE handle_;
+};
+
+// Identifiers of every process, from the private heap.
+class ProcessIdList {
+  public:
+    explicit ProcessIdList(AffinityPlatform& platform) : platform_(platform) {}
+    ~ProcessIdList() { platform_.Free(ids_); }
+    ProcessIdList(const ProcessIdList&) = delete;
+    ProcessIdList& operator=(const ProcessIdList&) = delete;
+
+    // Enumerates again with twice the room while the platform fills the buffer exactly,
+    // since a full buffer may have cut the list short.
+    bool Enumerate() {
+        for (DWORD capacity = kInitialEnumerationCapacity;; capacity *= 2) {
+            platform_.Free(ids_);
+            count_ = 0;
+            const DWORD bytes = capacity * sizeof(DWORD);
+            ids_ = static_cast<DWORD*>(platform_.Allocate(bytes));
+            DWORD written = 0;
+            if (ids_ == nullptr || !platform_.EnumerateProcesses(ids_, bytes, &written))
+                return false;
+            if (written != bytes) {
+                count_ = static_cast<int>(written / sizeof(DWORD));
+                return true;
+            }
+            if (capacity > MAXDWORD / 2 / sizeof(DWORD))
+                return false;
+        }
+    }
+
+    int count() const { return count_; }
+    unsigned long* ids() const { return reinterpret_cast<unsigned long*>(ids_); }
+
+  private:
+    AffinityPlatform& platform_;
+    DWORD* ids_ = nullptr;
+    int count_ = 0;
+};
+
+} // namespace
+
+unsigned long GenerateAllProcessorsMask() {
+    return static_cast<unsigned long>(CurrentAffinityPlatform().ActiveProcessorMask());
+}
+
+bool MoveProcesses(int count, unsigned long* processIds, unsigned long mask) {
+    bool result = false;
+    if (count <= 0)
+        return result;
+    AffinityPlatform& platform = CurrentAffinityPlatform();
+    for (int i = 0; i < count; ++i) {
+        ProcessHandle process(platform, platform.OpenProcess(PROCESS_SET_INFORMATION, processIds[i]));
+        if (process.get() != nullptr)
+            result = platform.SetProcessAffinityMask(process.get(), mask) != FALSE;
+    }
+    return result;
+}
+
+bool MoveAllProcesses(unsigned long mask) {
+    ProcessIdList all(CurrentAffinityPlatform());
+    if (!all.Enumerate() || all.count() <= 0)
+        return false;
+    return MoveProcesses(all.count(), all.ids(), mask);
+}
+
+bool IsolateProcesses(int count, unsigned long* processIds, unsigned long mask) {
+    const unsigned long present = GenerateAllProcessorsMask();
+    const unsigned long complement = present & ~mask;
+    // Refused masks would otherwise change every other process before the listed ones fail.
+    if (mask == 0 || (mask & ~present) != 0 || complement == 0)
+        return false;
+    if (!MoveAllProcesses(complement))
+        return false;
+    return MoveProcesses(count, processIds, mask);
+}
+
+bool EnableServiceManipulation() {
+    AffinityPlatform& platform = CurrentAffinityPlatform();
+    HANDLE rawToken = nullptr;
+    if (!platform.OpenCurrentProcessToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken))
+        return false;
+    ProcessHandle token(platform, rawToken);
+
+    TOKEN_PRIVILEGES privileges{};
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    if (!platform.LookupPrivilege("SeDebugPrivilege", &privileges.Privileges[0].Luid))
+        return false;
+
+    DWORD lastError = ERROR_SUCCESS;
+    const BOOL adjusted =
+        platform.AdjustTokenPrivileges(token.get(), &privileges, sizeof(privileges), &lastError);
+    // The call succeeds even when the token lacks the privilege; only the last error tells.
+    return adjusted && lastError != ERROR_NOT_ALL_ASSIGNED;
+}

@@ -1,0 +1,36 @@
+#include "module_state.h"
+
+namespace {
+HMODULE module;
+HANDLE privateHeap;
+
+HANDLE Heap() {
+    if (privateHeap == nullptr)
+        privateHeap = ::HeapCreate(0, 0, 0);
+    return privateHeap;
+}
+} // namespace
+
+void InitializeModuleState(HMODULE thisModule) {
+    module = thisModule;
+    Heap();
+}
+
+void TerminateModuleState() {
+    if (privateHeap != nullptr) {
+        ::HeapDestroy(privateHeap);
+        privateHeap = nullptr;
+    }
+}
+
+HMODULE ThisModule() { return module; }
+
+void* PrivateHeapAlloc(SIZE_T bytes) {
+    HANDLE heap = Heap();
+    return heap != nullptr ? ::HeapAlloc(heap, 0, bytes) : nullptr;
+}
+
+void PrivateHeapFree(void* block) {
+    if (block != nullptr && privateHeap != nullptr)
+        ::HeapFree(privateHeap, 0, block);
+}

@@ -1,0 +1,101 @@
+#!/usr/bin/env bash
+# The Wine environment of one build tree: a private prefix, a private Xvfb display and a
+# persistent wineserver, started once and stopped by the same script.
+#
+#   wine-env.sh start BUILD_DIR          create the prefix (once), start Xvfb and the wineserver
+#   wine-env.sh run   BUILD_DIR PROG ... run a Windows program there (starts the environment if needed)
+#   wine-env.sh stop  BUILD_DIR          stop the wineserver of this prefix and our Xvfb
+#
+# Wine's background services inherit the output handles of the program that started them, so
+# programs never write into our caller's pipe: their output goes to a file that is printed after.
+set -u
+
+WINE64=/usr/lib/wine/wine64
+command="${1:?usage: wine-env.sh start|run|stop BUILD_DIR [PROG ARGS...]}"
+build_dir="$(cd "${2:?missing build directory}" && pwd)"
+shift 2
+
+state_dir="$build_dir/wine"
+export WINEPREFIX="$state_dir/prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPATH="Z:${build_dir//\//\\}\\bin"
+unset WINELOADER WINESERVER
+
+log() { echo "wine-env: $*" >&2; }
+
+wine_quiet() { # runs a Wine command whose output nobody needs
+    timeout -k 5 "$1" "$WINE64" "${@:2}" >>"$state_dir/wine.log" 2>&1
+}
+
+start_xvfb() {
+    if [ -f "$state_dir/xvfb.pid" ] && kill -0 "$(cat "$state_dir/xvfb.pid")" 2>/dev/null; then
+        return 0
+    fi
+    rm -f "$state_dir/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 9>&- \
+        3>"$state_dir/display.tmp" >>"$state_dir/xvfb.log" 2>&1 &
+    echo $! >"$state_dir/xvfb.pid"
+    for _ in $(seq 100); do
+        [ -s "$state_dir/display.tmp" ] && break
+        sleep 0.1
+    done
+    [ -s "$state_dir/display.tmp" ] || { log "Xvfb did not start"; return 1; }
+    echo ":$(tr -d '\n' <"$state_dir/display.tmp")" >"$state_dir/display"
+}
+
+init_prefix() {
+    [ -f "$state_dir/prefix.ready" ] && return 0
+    log "creating Wine prefix $WINEPREFIX"
+    wine_quiet 180 wineboot --init || { log "wineboot failed, see $state_dir/wine.log"; return 1; }
+    # A crash prints a backtrace and ends instead of waiting in a dialog; without a window manager,
+    # windows that Wine does not manage hide and close at once.
+    wine_quiet 60 reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+    wine_quiet 60 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+    touch "$state_dir/prefix.ready"
+}
+
+start() {
+    mkdir -p "$state_dir"
+    (
+        flock 9
+        start_xvfb || exit 1
+        export DISPLAY="$(cat "$state_dir/display")"
+        /usr/lib/wine/wineserver -p >>"$state_dir/wine.log" 2>&1 </dev/null 9>&-
+        init_prefix || exit 1
+    ) 9>"$state_dir/lock"
+}
+
+stop() {
+    [ -d "$state_dir" ] || return 0
+    (
+        flock 9
+        timeout 30 /usr/lib/wine/wineserver -k >/dev/null 2>&1
+        timeout 30 /usr/lib/wine/wineserver -w >/dev/null 2>&1
+        if [ -f "$state_dir/xvfb.pid" ]; then
+            kill "$(cat "$state_dir/xvfb.pid")" 2>/dev/null
+            rm -f "$state_dir/xvfb.pid" "$state_dir/display"
+        fi
+    ) 9>"$state_dir/lock"
+}
+
+run() {
+    [ -f "$state_dir/prefix.ready" ] && [ -f "$state_dir/display" ] \
+        && kill -0 "$(cat "$state_dir/xvfb.pid" 2>/dev/null)" 2>/dev/null || start || return 1
+    export DISPLAY="$(cat "$state_dir/display")"
+    local out
+    out="$(mktemp "$state_dir/run.XXXXXX")"
+    timeout -k 10 "${TANDREL_WINE_TIMEOUT:-300}" "$WINE64" "$@" >"$out" 2>&1 </dev/null
+    local rc=$?
+    cat "$out"
+    rm -f "$out"
+    [ $rc -eq 124 ] && log "timed out: $*"
+    return $rc
+}
+
+case "$command" in
+start) start ;;
+stop) stop ;;
+run) run "$@" ;;
+*) log "unknown command $command"; exit 2 ;;
+esac

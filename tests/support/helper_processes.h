@@ -1,0 +1,36 @@
+// Real processes for the tests: copies of waiter.exe that are always ended with their owner.
+#pragma once
+
+#include "unique_handle.h"
+
+#include <string>
+#include <vector>
+
+// The directory of the running test program, with a trailing backslash.
+std::string TestProgramDirectory();
+
+class HelperProcess {
+  public:
+    // Starts the given program (by default waiter.exe beside the test program).
+    explicit HelperProcess(const std::string& program = TestProgramDirectory() + "waiter.exe");
+    ~HelperProcess();
+    HelperProcess(HelperProcess&&) = default;
+    HelperProcess& operator=(HelperProcess&&) = default;
+
+    unsigned long pid() const { return pid_; }
+    HANDLE handle() const { return process_.get(); }
+    // The process's mask as the system reports it, or 0 when it cannot be read.
+    unsigned long mask() const;
+    bool SetMask(unsigned long mask) const;
+
+  private:
+    UniqueHandle process_;
+    unsigned long pid_ = 0;
+};
+
+std::vector<HelperProcess> StartHelpers(int count);
+
+// Identifier of a process that has ended, so nobody has it now.
+unsigned long EndedProcessId();
+
+unsigned long MaskOf(HANDLE process);

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what building and testing Tandrel Pro needs on a Debian 12 machine (run as root).
+set -eu
+packages=(
+    cmake ninja-build
+    mingw-w64 mingw-w64-tools     # compilers for both targets, windres, widl
+    googletest                    # sources, compiled for the Windows targets
+    wine wine64 wine64-tools      # runs the programs and the tests
+    xvfb xauth x11-utils imagemagick  # private displays and screenshots
+)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" \
+        || missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "installing: ${missing[*]}"
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
