@@ -1,0 +1,28 @@
+// The front end's read-only view of the running processes, and the text form of a mask.
+// Failures are thrown as std::string holding the message text.
+#pragma once
+
+#include <list>
+#include <string>
+
+struct ProcessEntry {
+    unsigned long processId = 0;
+    unsigned long affinityMask = 0;
+    std::string fileName;
+};
+
+using ProcessList = std::list<ProcessEntry>;
+
+// Appends an entry for every process that can be read, in enumeration order.
+// Throws "Error enumerating processes!" when the enumeration fails; nothing is appended then.
+void TakeProcessSnapshot(ProcessList& processes);
+
+// Fills the entry for one process, or throws one of the per-process messages and leaves the
+// entry untouched.
+void ReadProcessEntry(ProcessEntry& entry, unsigned long processId);
+
+// "0-3,5" for bits 0 to 3 and 5; the empty text for 0.
+std::string FormatAffinityMask(unsigned long mask);
+
+// The machine's processor count, asked of the system once per run.
+unsigned long GetProcessorCount();
