@@ -219,9 +219,13 @@ void MainWindow::ApplyToSelection(bool (*operation)(int, unsigned long*, unsigne
     RefreshProcessList();
 }
 
-void MainWindow::OnMoveToCpus() { ApplyToSelection(MoveProcesses); }
+void MainWindow::OnMoveToCpus() {
+    ApplyToSelection(MoveProcesses);
+}
 
-void MainWindow::OnIsolateOnCpus() { ApplyToSelection(IsolateProcesses); }
+void MainWindow::OnIsolateOnCpus() {
+    ApplyToSelection(IsolateProcesses);
+}
 
 void MainWindow::OnReset() {
     if (::MessageBoxA(dialogWindow_, RESET_QUESTION, PROGRAM_TITLE, MB_YESNO | MB_ICONWARNING) !=
@@ -232,9 +236,13 @@ void MainWindow::OnReset() {
 }
 
 // Posted, so that the button takes the caption's path through WM_SYSCOMMAND.
-void MainWindow::OnMinimizeButton() { ::PostMessageA(dialogWindow_, WM_SYSCOMMAND, SC_MINIMIZE, 0); }
+void MainWindow::OnMinimizeButton() {
+    ::PostMessageA(dialogWindow_, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+}
 
-void MainWindow::OnExitButton() { ::PostMessageA(dialogWindow_, WM_CLOSE, 0, 0); }
+void MainWindow::OnExitButton() {
+    ::PostMessageA(dialogWindow_, WM_CLOSE, 0, 0);
+}
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {

@@ -35,7 +35,9 @@ void RunMessageLoop() {
 
 } // namespace
 
-bool IsFirstInstance() { return !::IsWindow(::FindWindowA(nullptr, PROGRAM_TITLE)); }
+bool IsFirstInstance() {
+    return !::IsWindow(::FindWindowA(nullptr, PROGRAM_TITLE));
+}
 
 bool CheckPlatform() {
     FrontendPlatform& platform = CurrentFrontendPlatform();

@@ -82,8 +82,8 @@ void MainWindowTest::TearDown() {
 }
 
 void MainWindowTest::OpenWindow() {
-    window_ = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
-                                   nullptr, MainWindowProc, 0);
+    window_ = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
+                                   MainWindowProc, 0);
     ASSERT_NE(nullptr, window_);
     list_ = ::GetDlgItem(window_, IDC_PROCESS_LIST);
     ASSERT_NE(nullptr, list_);

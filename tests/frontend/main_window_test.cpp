@@ -65,8 +65,7 @@ TEST_F(MainWindowTest, ListHasThreeColumnsSizedToTheList) {
     OpenWindow();
     RECT bounds{};
     ::GetWindowRect(list_, &bounds);
-    Column process = ReadColumn(list_, 0), pid = ReadColumn(list_, 1),
-           mask = ReadColumn(list_, 2);
+    Column process = ReadColumn(list_, 0), pid = ReadColumn(list_, 1), mask = ReadColumn(list_, 2);
     EXPECT_EQ("Process", process.header);
     EXPECT_EQ(200, process.width);
     EXPECT_EQ("PID", pid.header);

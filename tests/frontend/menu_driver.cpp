@@ -32,9 +32,13 @@ MenuDriver::~MenuDriver() {
     activeDriver = nullptr;
 }
 
-void MenuDriver::ThenChoose(UINT commandId) { choices_.push_back(commandId); }
+void MenuDriver::ThenChoose(UINT commandId) {
+    choices_.push_back(commandId);
+}
 
-void MenuDriver::ThenDismiss() { choices_.push_back(0); }
+void MenuDriver::ThenDismiss() {
+    choices_.push_back(0);
+}
 
 LRESULT CALLBACK MenuDriver::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_CREATEWND && activeDriver != nullptr) {

@@ -8,7 +8,9 @@ namespace {
 
 constexpr DWORD HANG_GUARD_MILLISECONDS = 60 * 1000;
 
-std::string ProgramPath() { return TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe"; }
+std::string ProgramPath() {
+    return TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe";
+}
 
 class RunningProgram {
   public:
@@ -30,7 +32,9 @@ class RunningProgram {
 };
 
 // The main window of the program that runs; HelperProcess waited until it was idle.
-HWND MainWindow() { return ::FindWindowA(nullptr, "Tandrel Pro"); }
+HWND MainWindow() {
+    return ::FindWindowA(nullptr, "Tandrel Pro");
+}
 
 class ProgramTest : public ::testing::Test {
   protected:

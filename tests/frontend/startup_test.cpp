@@ -129,8 +129,8 @@ TEST_F(StartupTest, FewerThanTwoProcessorsShowOnlyTheProcessorCountBox) {
     // The mask counts as a number: 2 fails although it names one processor more than 1 does.
     for (Machine machine : {Machine{1, 1}, Machine{1, 3}, Machine{2, 1}, Machine{2, 2},
                             Machine{32, 2}, Machine{0, 0}}) {
-        SCOPED_TRACE(testing::Message() << machine.processors << " processors, mask "
-                                        << machine.activeMask);
+        SCOPED_TRACE(testing::Message()
+                     << machine.processors << " processors, mask " << machine.activeMask);
         FakeSystem system(VER_PLATFORM_WIN32_NT, machine.processors, machine.activeMask);
         RunRefused(system);
         ExpectOnlyTheBox(TOO_FEW_PROCESSORS_MESSAGE);
@@ -147,8 +147,8 @@ TEST_F(StartupTest, TwoOrMoreProcessorsOnNtPass) {
         FakeSystem system(VER_PLATFORM_WIN32_NT, machine.processors, machine.activeMask);
         ScopedFrontendPlatform useSystem(system);
         ModalDriver dialogs;
-        EXPECT_TRUE(CheckPlatform()) << machine.processors << " processors, mask "
-                                     << machine.activeMask;
+        EXPECT_TRUE(CheckPlatform())
+            << machine.processors << " processors, mask " << machine.activeMask;
         EXPECT_TRUE(dialogs.shown().empty());
     }
 }
