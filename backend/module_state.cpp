@@ -1,8 +1,23 @@
 #include "module_state.h"
 
+#include "affinity_manager.h"
+#include "class_factory.h"
+#include "tandrel_pro.h"
+
 namespace {
 HMODULE module;
 HANDLE privateHeap;
+LONG lockCount;
+CRITICAL_SECTION classTableLock;
+
+void NoClassStartup(bool) {}
+
+ClassEntry classTable[] = {
+    {&CLSID_AffinityManager, nullptr, ClassFactory::Create, AffinityManager::CreateInstance,
+     nullptr, NoClassStartup},
+};
+
+TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
 
 HANDLE Heap() {
     if (privateHeap == nullptr)
@@ -14,16 +29,31 @@ HANDLE Heap() {
 void InitializeModuleState(HMODULE thisModule) {
     module = thisModule;
     Heap();
+    ::InitializeCriticalSection(&classTableLock);
+    affinityManagerTypeInfo.Initialize();
+    for (ClassEntry& entry : classTable)
+        entry.classStartup(true);
 }
 
 void TerminateModuleState() {
+    for (ClassEntry& entry : classTable) {
+        entry.classStartup(false);
+        if (entry.factory != nullptr) {
+            entry.factory->Release();
+            entry.factory = nullptr;
+        }
+    }
+    affinityManagerTypeInfo.Terminate();
+    ::DeleteCriticalSection(&classTableLock);
     if (privateHeap != nullptr) {
         ::HeapDestroy(privateHeap);
         privateHeap = nullptr;
     }
 }
 
-HMODULE ThisModule() { return module; }
+HMODULE ThisModule() {
+    return module;
+}
 
 void* PrivateHeapAlloc(SIZE_T bytes) {
     HANDLE heap = Heap();
@@ -33,4 +63,29 @@ void* PrivateHeapAlloc(SIZE_T bytes) {
 void PrivateHeapFree(void* block) {
     if (block != nullptr && privateHeap != nullptr)
         ::HeapFree(privateHeap, 0, block);
+}
+
+void LockModule() {
+    ::InterlockedIncrement(&lockCount);
+}
+void UnlockModule() {
+    ::InterlockedDecrement(&lockCount);
+}
+LONG ModuleLockCount() {
+    return ::InterlockedCompareExchange(&lockCount, 0, 0);
+}
+
+ClassEntry* ClassTableBegin() {
+    return std::begin(classTable);
+}
+ClassEntry* ClassTableEnd() {
+    return std::end(classTable);
+}
+
+CRITICAL_SECTION& ClassTableLock() {
+    return classTableLock;
+}
+
+TypeInfoHolder& AffinityManagerTypeInfo() {
+    return affinityManagerTypeInfo;
 }
