@@ -40,7 +40,9 @@ unsigned long MaskOf(HANDLE process) {
     return static_cast<unsigned long>(processMask);
 }
 
-unsigned long HelperProcess::mask() const { return MaskOf(process_.get()); }
+unsigned long HelperProcess::mask() const {
+    return MaskOf(process_.get());
+}
 
 bool HelperProcess::SetMask(unsigned long mask) const {
     return ::SetProcessAffinityMask(process_.get(), mask) != FALSE;
