@@ -41,6 +41,15 @@ bool IsNeverDeleted(const std::string& name) {
     return SameText(name, "CLSID") || SameText(name, "TYPELIB");
 }
 
+// A trail byte may have the backslash's value without being one.
+bool HoldsBackslash(const std::string& name) {
+    for (size_t pos = 0; pos < name.size(); pos += CharBytes(name.data(), name.size(), pos)) {
+        if (name[pos] == '\\')
+            return true;
+    }
+    return false;
+}
+
 struct Assignment {
     bool present = false;
     char type = 0; // 'S', 'D' or 'B'
@@ -161,7 +170,7 @@ HRESULT ScriptReader::ReadKeyEntry(Entry& entry, ScriptToken& token, Pass pass) 
     if (FAILED(result))
         return result;
     // An empty name would stand for the parent itself, which no entry may remove.
-    if (token.text.empty() || token.text.find('\\') != std::string::npos)
+    if (token.text.empty() || HoldsBackslash(token.text))
         return DISP_E_EXCEPTION;
     if (pass == Pass::Unregister && token.text.size() > kMaxNameBytes)
         return DISP_E_EXCEPTION;

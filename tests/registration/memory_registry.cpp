@@ -15,16 +15,19 @@ const PredefinedRoot kRoots[] = {
     {HKEY_CURRENT_CONFIG, "HKCC"},
 };
 
+// Splits at backslashes, stepping over double-byte characters whose trail byte looks like one.
 std::vector<std::string> SplitPath(const std::string& path) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        size_t end = path.find('\\', start);
-        parts.push_back(path.substr(start, end - start));
-        if (end == std::string::npos)
-            return parts;
-        start = end + 1;
+    std::vector<std::string> parts(1);
+    for (size_t pos = 0; pos < path.size(); ++pos) {
+        if (path[pos] == '\\') {
+            parts.emplace_back();
+            continue;
+        }
+        parts.back() += path[pos];
+        if (::IsDBCSLeadByte(static_cast<BYTE>(path[pos])) && pos + 1 < path.size())
+            parts.back() += path[++pos];
     }
+    return parts;
 }
 } // namespace
 
@@ -103,7 +106,7 @@ LONG MemoryRegistry::CreateKey(HKEY parent, const char* name, REGSAM access, HKE
     std::string parentPath = PathOf(parent, nullptr, status);
     if (status != ERROR_SUCCESS)
         return status;
-    if (std::strchr(name, '\\') != nullptr)
+    if (SplitPath(name).size() != 1)
         return ERROR_INVALID_PARAMETER; // the reader names one level at a time
     std::string path = PathOf(parent, name, status);
     if (Find(path) != nullptr)
