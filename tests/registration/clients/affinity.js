@@ -22,8 +22,8 @@ function errorOf(call) {
 }
 
 var shell = new ActiveXObject("WScript.Shell");
-var first = shell.Exec(WScript.Arguments(0));
-var second = shell.Exec(WScript.Arguments(0));
+var one = shell.Exec(WScript.Arguments(0));
+var two = shell.Exec(WScript.Arguments(0));
 
 // Both programmatic identifiers name the same class.
 var manager = new ActiveXObject("orvan.TandrelPro.AffinityManager.1");
@@ -32,30 +32,30 @@ manager = new ActiveXObject("orvan.TandrelPro.AffinityManager");
 var all = manager.GenerateAllProcessorsMask();
 manager.EnableServiceManipulation();
 
-manager.SetProcessAffinity(first.ProcessID, 2);
-check("SetProcessAffinity", manager.GetProcessAffinity(first.ProcessID), 2);
+manager.SetProcessAffinity(one.ProcessID, 2);
+check("SetProcessAffinity", manager.GetProcessAffinity(one.ProcessID), 2);
 
-manager.MoveProcesses([first.ProcessID, second.ProcessID], 1);
-check("MoveProcesses first", manager.GetProcessAffinity(first.ProcessID), 1);
-check("MoveProcesses second", manager.GetProcessAffinity(second.ProcessID), 1);
+manager.MoveProcesses([one.ProcessID, two.ProcessID], 1);
+check("MoveProcesses one", manager.GetProcessAffinity(one.ProcessID), 1);
+check("MoveProcesses two", manager.GetProcessAffinity(two.ProcessID), 1);
 
-manager.IsolateProcesses([second.ProcessID], 2);
-check("IsolateProcesses listed", manager.GetProcessAffinity(second.ProcessID), 2);
-check("IsolateProcesses others", manager.GetProcessAffinity(first.ProcessID), all & ~2);
+manager.IsolateProcesses([two.ProcessID], 2);
+check("IsolateProcesses listed", manager.GetProcessAffinity(two.ProcessID), 2);
+check("IsolateProcesses others", manager.GetProcessAffinity(one.ProcessID), all & ~2);
 
 manager.MoveAllProcesses(all);
-check("MoveAllProcesses", manager.GetProcessAffinity(second.ProcessID), all);
+check("MoveAllProcesses", manager.GetProcessAffinity(two.ProcessID), all);
 
 // Failures throw errors that carry the method's result.
 var E_FAIL = 0x80004005 | 0, E_INVALIDARG = 0x80070057 | 0;
 check("SetProcessAffinity with no processor",
-      errorOf(function () { manager.SetProcessAffinity(first.ProcessID, 0); }), E_INVALIDARG);
+      errorOf(function () { manager.SetProcessAffinity(one.ProcessID, 0); }), E_INVALIDARG);
 check("MoveProcesses with an empty array",
       errorOf(function () { manager.MoveProcesses([], 1); }), E_INVALIDARG);
 check("GetProcessAffinity of no process", // no process has the identifier 4294967292
       errorOf(function () { manager.GetProcessAffinity(-4); }), E_FAIL);
 
-first.Terminate();
-second.Terminate();
+one.Terminate();
+two.Terminate();
 
 WScript.Quit(failures);

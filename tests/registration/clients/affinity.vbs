@@ -1,7 +1,7 @@
 ' Moves two helper processes between processors through the automation object.
 ' Usage: cscript affinity.vbs PROGRAM   (PROGRAM: a program to start twice as the helpers)
 Option Explicit
-Dim shell, manager, first, second, all, failures
+Dim shell, manager, one, two, all, failures
 failures = 0
 
 Sub Check(description, actual, expected)
@@ -14,8 +14,8 @@ Sub Check(description, actual, expected)
 End Sub
 
 Set shell = CreateObject("WScript.Shell")
-Set first = shell.Exec(WScript.Arguments(0))
-Set second = shell.Exec(WScript.Arguments(0))
+Set one = shell.Exec(WScript.Arguments(0))
+Set two = shell.Exec(WScript.Arguments(0))
 
 ' Both programmatic identifiers name the same class.
 Set manager = CreateObject("orvan.TandrelPro.AffinityManager.1")
@@ -24,23 +24,23 @@ Set manager = CreateObject("orvan.TandrelPro.AffinityManager")
 all = manager.GenerateAllProcessorsMask()
 manager.EnableServiceManipulation
 
-manager.SetProcessAffinity first.ProcessID, 2
-Check "SetProcessAffinity", manager.GetProcessAffinity(first.ProcessID), 2
+manager.SetProcessAffinity one.ProcessID, 2
+Check "SetProcessAffinity", manager.GetProcessAffinity(one.ProcessID), 2
 
-manager.MoveProcesses Array(first.ProcessID, second.ProcessID), 1
-Check "MoveProcesses first", manager.GetProcessAffinity(first.ProcessID), 1
-Check "MoveProcesses second", manager.GetProcessAffinity(second.ProcessID), 1
+manager.MoveProcesses Array(one.ProcessID, two.ProcessID), 1
+Check "MoveProcesses one", manager.GetProcessAffinity(one.ProcessID), 1
+Check "MoveProcesses two", manager.GetProcessAffinity(two.ProcessID), 1
 
-manager.IsolateProcesses Array(second.ProcessID), 2
-Check "IsolateProcesses listed", manager.GetProcessAffinity(second.ProcessID), 2
-Check "IsolateProcesses others", manager.GetProcessAffinity(first.ProcessID), all And Not 2
+manager.IsolateProcesses Array(two.ProcessID), 2
+Check "IsolateProcesses listed", manager.GetProcessAffinity(two.ProcessID), 2
+Check "IsolateProcesses others", manager.GetProcessAffinity(one.ProcessID), all And Not 2
 
 manager.MoveAllProcesses all
-Check "MoveAllProcesses", manager.GetProcessAffinity(second.ProcessID), all
+Check "MoveAllProcesses", manager.GetProcessAffinity(two.ProcessID), all
 
 ' Failures raise script errors with the method's result.
 On Error Resume Next
-manager.SetProcessAffinity first.ProcessID, 0
+manager.SetProcessAffinity one.ProcessID, 0
 Check "SetProcessAffinity with no processor", Err.Number, 5
 Err.Clear
 manager.MoveProcesses Array(), 1
@@ -50,7 +50,7 @@ manager.GetProcessAffinity -4 ' no process has the identifier 4294967292
 Check "GetProcessAffinity of no process", Hex(Err.Number), "80004005"
 On Error GoTo 0
 
-first.Terminate
-second.Terminate
+one.Terminate
+two.Terminate
 
 WScript.Quit failures
