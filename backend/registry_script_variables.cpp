@@ -65,6 +65,8 @@ HRESULT AppendWide(const wchar_t* value, TaskMemoryText& output) {
 
 HRESULT SubstituteVariables(const char* text, size_t length, const ScriptVariables& variables,
                             TaskMemoryText& output) {
+    if (length > static_cast<size_t>(-1) / 4)
+        return E_OUTOFMEMORY;
     HRESULT result = output.Reserve(length * 2);
     if (FAILED(result))
         return result;

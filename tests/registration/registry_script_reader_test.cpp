@@ -128,6 +128,16 @@ TEST(ScriptSubstitution, NamesOf32BytesOrMoreFailWithEFail) {
     EXPECT_EQ("error 80004005", Registered("HKCR { k = s '%" + Repeat('n', 32) + "%' }"));
 }
 
+TEST(ScriptSubstitution, TextTooLongForItsBufferGivesEOutOfMemory) {
+    // No buffer of twice this length can exist; the text is not read at all.
+    MemoryRegistry registry;
+    ScriptVariables variables;
+    const char text[] = "HKCR { k }";
+    EXPECT_EQ(E_OUTOFMEMORY,
+              ApplyRegistryScriptText(text, static_cast<size_t>(-1), variables, true, registry));
+    EXPECT_EQ("", registry.Dump());
+}
+
 TEST(ScriptSubstitution, FailureWritesNothing) {
     MemoryRegistry registry;
     EXPECT_EQ(DISP_E_EXCEPTION, Register(registry, "HKCR { a } HKCR { b = s '%x%' }"));
