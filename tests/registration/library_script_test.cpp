@@ -62,8 +62,9 @@ TEST(LibraryScript, WritesTheClassEntriesWithTheModulePath) {
     EXPECT_EQ(0, registry.OpenHandles());
 }
 
-// Wine grants the creation of subkeys through any handle, whatever access it was opened with or
-// what the key's security says, so this refusal is played by the in-memory registry.
+// Wine creates subkeys through any parent handle, even one opened with KEY_READ only (the classes
+// root redirected to such a handle with RegOverridePredefKey still takes new keys), so this
+// refusal is played by the in-memory registry.
 TEST(LibraryScript, WithoutTheRightToCreateKeysFailsAtTheFirstKeyAndWritesNothing) {
     MemoryRegistry registry;
     registry.noCreateUnder.insert("HKCR");
