@@ -144,7 +144,8 @@ class LibraryCopy {
         Check(target_->SetGuid(copy.guid), "SetGuid of the library");
         Check(target_->SetVersion(copy.wMajorVerNum, copy.wMinorVerNum), "SetVersion");
         Check(target_->SetLcid(copy.lcid), "SetLcid");
-        Check(target_->SetLibFlags(copy.wLibFlags), "SetLibFlags");
+        // The loader adds FHASDISKIMAGE to any library read from a file; it is not content.
+        Check(target_->SetLibFlags(copy.wLibFlags & ~LIBFLAG_FHASDISKIMAGE), "SetLibFlags");
         Check(target_->SetName(name.get()), "SetName of the library");
         if (doc.get() != nullptr)
             Check(target_->SetDocString(doc.get()), "SetDocString of the library");
