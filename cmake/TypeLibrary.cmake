@@ -72,7 +72,8 @@ if(TANDREL_CAN_RUN_TARGET AND system_kind STREQUAL "win64")
   add_custom_command(OUTPUT ${TANDREL_TYPELIB_WIN32}
     COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-env.sh once ${CMAKE_BINARY_DIR}
       ${writer} Z:${widl_typelib_win32} Z:${TANDREL_TYPELIB_WIN32} win32
-    DEPENDS ${writer} ${widl_typelib_win32}
+    # After the main library: two "once" runs side by side could stop each other's Wine.
+    DEPENDS ${writer} ${widl_typelib_win32} ${TANDREL_TYPELIB}
     COMMENT "typelib_writer: tandrel_pro_win32.tlb for win32"
     VERBATIM)
   add_custom_target(tandrel_typelib_win32 ALL DEPENDS ${TANDREL_TYPELIB_WIN32})
