@@ -19,8 +19,8 @@ HRESULT UpdateAffinityManagerRegistry(bool registering) {
 }
 
 ClassEntry classTable[] = {
-    {&CLSID_AffinityManager, UpdateAffinityManagerRegistry, ClassFactory::Create, AffinityManager::CreateInstance,
-     nullptr, NoClassStartup},
+    {&CLSID_AffinityManager, UpdateAffinityManagerRegistry, ClassFactory::Create,
+     AffinityManager::CreateInstance, nullptr, NoClassStartup},
 };
 
 TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
