@@ -19,8 +19,8 @@ HRESULT UpdateAffinityManagerRegistry(bool registering) {
 }
 
 ClassEntry classTable[] = {
-    {&CLSID_AffinityManager, UpdateAffinityManagerRegistry, ClassFactory::Create, AffinityManager::CreateInstance,
-     nullptr, NoClassStartup},
+    {&CLSID_AffinityManager, UpdateAffinityManagerRegistry, ClassFactory::Create,
+     AffinityManager::CreateInstance, nullptr, NoClassStartup},
 };
 
 TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
@@ -57,8 +57,14 @@ void TerminateModuleState() {
     }
 }
 
-HMODULE ThisModule() {
-    return module;
+HRESULT ThisModuleFileName(char* path) {
+    // The whole buffer: the system counts the terminating zero in the size it is given.
+    DWORD length = ::GetModuleFileNameA(module, path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        return S_OK;
+    DWORD error = length == 0 ? ::GetLastError() : ERROR_INSUFFICIENT_BUFFER;
+    path[0] = '\0';
+    return HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_MOD_NOT_FOUND);
 }
 
 void* PrivateHeapAlloc(SIZE_T bytes) {

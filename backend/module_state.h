@@ -9,7 +9,9 @@
 void InitializeModuleState(HMODULE module);
 void TerminateModuleState();
 
-HMODULE ThisModule();
+// The library's file path into `path`, which holds MAX_PATH bytes or more. A path that does not
+// fit is refused rather than used cut short.
+HRESULT ThisModuleFileName(char* path);
 
 // The library's private heap. Allocation creates the heap on first use, so code linked into a
 // program (the tests) works without DllMain too.

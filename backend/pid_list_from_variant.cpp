@@ -59,8 +59,8 @@ HRESULT GetProperty(IDispatch* object, const wchar_t* name, VARIANT* value) {
 }
 
 // A JScript array arrives as its object: "length" and the members "0", "1", ... become a
-// one-dimensional array of variants. Members that cannot be read stay empty (and are passed
-// over like any element that does not convert).
+// one-dimensional array of variants. Members that cannot be read (holes) stay empty, as the
+// script itself reads them (undefined), and so convert like an Empty element.
 UniqueSafeArray ArrayFromScriptObject(IDispatch* object) {
     if (object == nullptr)
         return UniqueSafeArray();

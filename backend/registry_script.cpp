@@ -26,11 +26,12 @@ HRESULT LastErrorResult() {
 
 HRESULT ApplyRegistryScript(UINT resourceId, bool registering, RegistryAccess& registry) {
     char path[MAX_PATH] = {};
-    if (::GetModuleFileNameA(ThisModule(), path, MAX_PATH - 1) == 0)
-        return LastErrorResult();
+    HRESULT result = ThisModuleFileName(path);
+    if (FAILED(result))
+        return result;
 
     ScriptVariables variables;
-    HRESULT result = variables.AddQuoted("Module", path);
+    result = variables.AddQuoted("Module", path);
     if (FAILED(result))
         return result;
 

@@ -39,8 +39,9 @@ HRESULT LoadModuleTypeLibrary(ITypeLib** library, BSTR* path) {
     *path = nullptr;
     // Room for ".tlb" after a path of the longest length the system reports.
     char modulePath[MAX_PATH + 8] = {};
-    if (::GetModuleFileNameA(ThisModule(), modulePath, MAX_PATH - 1) == 0)
-        return HRESULT_FROM_WIN32(::GetLastError());
+    HRESULT result = ThisModuleFileName(modulePath);
+    if (FAILED(result))
+        return result;
     if (SUCCEEDED(LoadFrom(modulePath, library, path)))
         return S_OK;
 

@@ -105,10 +105,19 @@ std::string RegisteredTypeLibraryPath() {
     return text;
 }
 
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    wide.resize(::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(),
+                                      static_cast<int>(wide.size())) -
+                1);
+    return wide;
+}
+
 // The library file loaded from a path, with its two registration exports.
 class Library {
   public:
-    explicit Library(const std::string& path) : module_(::LoadLibraryA(path.c_str())) {
+    // Loaded by its wide name, which may be longer than the ANSI functions take.
+    explicit Library(const std::string& path) : module_(::LoadLibraryW(Wide(path).c_str())) {
         if (!module_)
             return;
         char loaded[MAX_PATH] = {};
@@ -253,6 +262,46 @@ TEST_F(SelfRegistration, PathWithASingleQuoteIsWrittenUnchanged) {
     }
     ::DeleteFileA(copy.c_str());
     ::RemoveDirectoryA(directory.c_str());
+}
+
+// A path longer than the system's limit, cut short, would name another file: here a copy that
+// stands exactly where the cut path points.
+TEST_F(SelfRegistration, PathLongerThanTheLimitIsRefusedNotCutShort) {
+    // A directory of 245 characters: the library's path is 263 long, and both cuts end in a
+    // name that the file system keeps as it is (no trailing space).
+    std::vector<std::string> directories{TempDirectory("too long")};
+    const size_t wanted = MAX_PATH - 15;
+    while (directories.back().size() < wanted) {
+        // Levels of a name and a separator; none may be left with room for only the separator.
+        size_t room = wanted - directories.back().size();
+        size_t name = room - 1 > 80 ? 80 : room - 1;
+        if (room - (name + 1) == 1)
+            --name;
+        directories.push_back(directories.back() + std::string(name, 'd') + "\\");
+        ASSERT_TRUE(::CreateDirectoryA(directories.back().c_str(), nullptr) ||
+                    ::GetLastError() == ERROR_ALREADY_EXISTS)
+            << ::GetLastError();
+    }
+    std::string full = CopyLibraryTo(directories.back());
+    ASSERT_LT(static_cast<size_t>(MAX_PATH), full.size());
+    // The system cuts a path that does not fit to the buffer's size, with or without the zero.
+    std::vector<std::string> cut{full.substr(0, MAX_PATH - 1), full.substr(0, MAX_PATH - 2)};
+    for (const std::string& path : cut)
+        ASSERT_TRUE(::CopyFileA(library_.path().c_str(), path.c_str(), FALSE)) << path;
+    {
+        Library tooLong(full);
+        ASSERT_TRUE(tooLong.loaded());
+        HRESULT result = tooLong.Register();
+        EXPECT_TRUE(FAILED(result)) << std::hex << result;
+        EXPECT_EQ("<absent>", ValueOf(kClassKey + "\\InprocServer32"));
+        EXPECT_FALSE(TypeLibraryRegistered());
+        tooLong.Unregister();
+    }
+    for (const std::string& path : cut)
+        ::DeleteFileA(path.c_str());
+    ::DeleteFileW(Wide(full).c_str());
+    for (auto level = directories.rbegin(); level != directories.rend(); ++level)
+        ::RemoveDirectoryA(level->c_str());
 }
 
 TEST_F(SelfRegistration, TypeLibraryBesideTheFileIsRegisteredWithItsDirectory) {
