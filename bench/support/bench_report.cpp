@@ -90,7 +90,7 @@ bool BenchReport::Write() const {
     CsvFile samples(prefix + ".samples.csv", "figure,size,variant,repetition,seconds,units");
     CsvFile summary(prefix + ".summary.csv",
                     "figure,size,variant,repetitions,median_us,p25_us,p75_us,min_us,max_us,"
-                    "units,median_ns_per_unit");
+                    "units,median_ns_per_unit,p25_ns_per_unit,p75_ns_per_unit");
     CsvFile ratios(prefix + ".ratios.csv",
                    "ratio,figure,size,variant,baseline,median,p25,p75,min,max,goal,met");
     CsvFile values(prefix + ".values.csv", "figure,name,value,unit");
@@ -103,11 +103,12 @@ bool BenchReport::Write() const {
                          key.variant.c_str(), i, series.seconds[i], series.units[i]);
         const Spread s = Summarise(series.seconds);
         const long units = series.units.empty() ? 0 : series.units.back();
+        // Without units the per-unit columns repeat the whole time, in nanoseconds.
         const Spread perUnit = Summarise(PerUnit(key));
-        std::fprintf(summary.get(), "%s,%ld,%s,%zu,%.3f,%.3f,%.3f,%.3f,%.3f,%ld,%.3f\n",
+        std::fprintf(summary.get(), "%s,%ld,%s,%zu,%.3f,%.3f,%.3f,%.3f,%.3f,%ld,%.3f,%.3f,%.3f\n",
                      key.figure.c_str(), key.size, key.variant.c_str(), series.seconds.size(),
                      s.median * 1e6, s.p25 * 1e6, s.p75 * 1e6, s.min * 1e6, s.max * 1e6, units,
-                     units > 0 ? perUnit.median * 1e9 : 0.0);
+                     perUnit.median * 1e9, perUnit.p25 * 1e9, perUnit.p75 * 1e9);
     }
 
     for (const Ratio& ratio : ratios_) {
