@@ -11,16 +11,15 @@ series(figure, variant) = sprintf("< awk -F, '$1 == \"%s\" && $3 == \"%s\"' %s/s
 set multiplot layout 2,2 title "Tandrel Pro benchmarks  (".machine.")"
 
 # Ratios against their goals: the bar is the median of the paired ratios, the whisker the quartiles.
-set title "Ratios against their goals (bar: median, whisker: quartiles, dash: goal)"
+set title "Ratios against their goals (bar: median, whisker: quartiles, red: goal)"
 set style fill solid 0.5
 set boxwidth 0.6
-set xtics rotate by -35 font ",8" nomirror
+set xtics rotate by -40 font ",8" nomirror
 set yrange [0:*]
-goals = sprintf("< awk -F, 'NR > 1 && $11 + 0 > 0' %s/ratios.csv", results)
-plot goals using 0:6:xtic(sprintf("%s %s", strcol(1), strcol(3))) with boxes lc rgb "#4a7ab5" notitle, \
-     '' using 0:6:7:8 with yerrorbars lc rgb "black" pt -1 notitle, \
-     '' using 0:11 with points pt 5 ps 0.1 lc rgb "red" notitle, \
-     '' using ($0 - 0.35):11:($0 + 0.35):11 with vectors nohead lw 2 lc rgb "red" title "goal"
+goals = sprintf("< awk -F, 'NR > 1 && $11 + 0 > 0 && $4 !~ /^bare/ { label = ($1 == \"flat per process\") ? \"flat \" substr($2, 7) : $1 \" \" $3; print label \",\" $6 \",\" $7 \",\" $8 \",\" $11 }' %s/ratios.csv", results)
+plot goals using 0:2:xtic(1) with boxes lc rgb "#4a7ab5" notitle, \
+     '' using 0:2:3:4 with yerrorbars lc rgb "black" pt -1 notitle, \
+     '' using ($0 - 0.4):5:(0.8):(0) with vectors nohead lw 2 lc rgb "red" title "goal"
 unset xtics
 set xtics nomirror
 set autoscale y
@@ -31,6 +30,7 @@ set xlabel "helper processes"
 set ylabel "us per process"
 set xtics (25, 100, 200)
 set xrange [0:225]
+set logscale y
 perUnit = "using 2:($11/1000):($12/1000):($13/1000)"
 plot series("snapshot", "bare loop") @perUnit with yerrorlines title "snapshot: bare loop", \
      series("snapshot", "TakeProcessSnapshot") @perUnit with yerrorlines title "TakeProcessSnapshot", \
@@ -43,6 +43,7 @@ set autoscale x
 
 # Pretend processes: the per-process cost should stay flat as their number grows.
 set title "Pretend processes: nanoseconds per process (median, quartiles)"
+set logscale y
 set xlabel "pretend processes"
 set ylabel "ns per process"
 set logscale x
@@ -56,6 +57,7 @@ plot series("scale snapshot", "TakeProcessSnapshot") @perNs with yerrorlines tit
      series("scale move", "MoveProcesses") @perNs with yerrorlines title "MoveProcesses", \
      series("scale isolate", "IsolateProcesses") @perNs with yerrorlines title "IsolateProcesses"
 unset logscale x
+unset logscale y
 set autoscale x
 
 # Start-up: from CreateProcess to the window shown (the product's with its list filled).
@@ -67,7 +69,7 @@ set xtics ("0" 0, "200" 1)
 set yrange [0:*]
 set boxwidth 0.3
 at(size, shift) = (size == 0 ? 0 : 1) + shift
-plot series("start-up", "Tandrel Pro.exe") using (at($2, -0.17)):($5/1000):($6/1000):($7/1000) with boxerrorbars lc rgb "#4a7ab5" title "Tandrel Pro.exe", \
-     series("start-up", "minimal dialog") using (at($2, 0.17)):($5/1000):($6/1000):($7/1000) with boxerrorbars lc rgb "#b5834a" title "minimal dialog"
+plot series("start-up", "Tandrel Pro.exe") using (at($2, -0.17)):($5/1000):($6/1000):($7/1000):(0.3) with boxerrorbars lc rgb "#4a7ab5" title "Tandrel Pro.exe", \
+     series("start-up", "minimal dialog") using (at($2, 0.17)):($5/1000):($6/1000):($7/1000):(0.3) with boxerrorbars lc rgb "#b5834a" title "minimal dialog"
 
 unset multiplot

@@ -23,7 +23,8 @@ results_windows="Z:${root//\//\\}\\${out//\//\\}\\results"
 
 cmake/wine-env.sh start "$build"
 status=0
-for program in snapshot changes scale startup; do
+programs=(snapshot changes scale startup)
+for program in "${programs[@]}"; do
     echo "bench: $program"
     if ! TANDREL_WINE_TIMEOUT=600 cmake/wine-env.sh run "$build" "$build/bench/bin/${program}_bench.exe" \
         "$results_windows" "${BENCH_REPETITIONS:-0}" >"$out/logs/$program.log" 2>&1; then
@@ -34,7 +35,11 @@ done
 cmake/wine-env.sh stop "$build"
 
 for kind in samples summary ratios values; do
-    files=("$out"/results/*."$kind".csv)
+    files=()
+    for program in "${programs[@]}"; do
+        [ -f "$out/results/$program.$kind.csv" ] && files+=("$out/results/$program.$kind.csv")
+    done
+    [ ${#files[@]} -gt 0 ] || continue
     { head -n 1 "${files[0]}"; for file in "${files[@]}"; do tail -n +2 "$file"; done; } >"$out/$kind.csv"
 done
 

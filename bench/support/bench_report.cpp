@@ -19,7 +19,7 @@ double Quantile(const std::vector<double>& sorted, double q) {
 
 class CsvFile {
   public:
-    CsvFile(const std::string& path, const char* header) : file_(std::fopen(path.c_str(), "w")) {
+    CsvFile(const std::string& path, const char* header) : file_(std::fopen(path.c_str(), "wb")) {
         if (file_ != nullptr)
             std::fprintf(file_, "%s\n", header);
         else
