@@ -74,7 +74,8 @@ bool MoveProcesses(int count, unsigned long* processIds, unsigned long mask) {
         return result;
     AffinityPlatform& platform = CurrentAffinityPlatform();
     for (int i = 0; i < count; ++i) {
-        ProcessHandle process(platform, platform.OpenProcess(PROCESS_SET_INFORMATION, processIds[i]));
+        ProcessHandle process(platform,
+                              platform.OpenProcess(PROCESS_SET_INFORMATION, processIds[i]));
         if (process.get() != nullptr)
             result = platform.SetProcessAffinityMask(process.get(), mask) != FALSE;
     }

@@ -23,7 +23,9 @@ BOOL AffinityPlatform::SetProcessAffinityMask(HANDLE process, DWORD_PTR mask) {
     return ::SetProcessAffinityMask(process, mask);
 }
 
-BOOL AffinityPlatform::CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
+BOOL AffinityPlatform::CloseHandle(HANDLE handle) {
+    return ::CloseHandle(handle);
+}
 
 BOOL AffinityPlatform::EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) {
     return ::EnumProcesses(ids, bytes, bytesReturned);
@@ -45,15 +47,23 @@ BOOL AffinityPlatform::AdjustTokenPrivileges(HANDLE token, TOKEN_PRIVILEGES* sta
     return ok;
 }
 
-void* AffinityPlatform::Allocate(SIZE_T bytes) { return PrivateHeapAlloc(bytes); }
+void* AffinityPlatform::Allocate(SIZE_T bytes) {
+    return PrivateHeapAlloc(bytes);
+}
 
-void AffinityPlatform::Free(void* block) { PrivateHeapFree(block); }
+void AffinityPlatform::Free(void* block) {
+    PrivateHeapFree(block);
+}
 
-AffinityPlatform& CurrentAffinityPlatform() { return *currentPlatform; }
+AffinityPlatform& CurrentAffinityPlatform() {
+    return *currentPlatform;
+}
 
 ScopedAffinityPlatform::ScopedAffinityPlatform(AffinityPlatform& platform)
     : previous_(currentPlatform) {
     currentPlatform = &platform;
 }
 
-ScopedAffinityPlatform::~ScopedAffinityPlatform() { currentPlatform = previous_; }
+ScopedAffinityPlatform::~ScopedAffinityPlatform() {
+    currentPlatform = previous_;
+}

@@ -23,7 +23,9 @@ void TerminateModuleState() {
     }
 }
 
-HMODULE ThisModule() { return module; }
+HMODULE ThisModule() {
+    return module;
+}
 
 void* PrivateHeapAlloc(SIZE_T bytes) {
     HANDLE heap = Heap();

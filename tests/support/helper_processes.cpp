@@ -40,7 +40,9 @@ unsigned long MaskOf(HANDLE process) {
     return static_cast<unsigned long>(processMask);
 }
 
-unsigned long HelperProcess::mask() const { return MaskOf(process_.get()); }
+unsigned long HelperProcess::mask() const {
+    return MaskOf(process_.get());
+}
 
 bool HelperProcess::SetMask(unsigned long mask) const {
     return ::SetProcessAffinityMask(process_.get(), mask) != FALSE;
@@ -54,7 +56,14 @@ std::vector<HelperProcess> StartHelpers(int count) {
 }
 
 unsigned long EndedProcessId() {
-    HelperProcess helper;
-    unsigned long pid = helper.pid();
-    return pid; // the helper ends when it goes out of scope
+    unsigned long pid = HelperProcess().pid();
+    // Wine keeps an ended process openable for a moment after its last handle is closed.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        HANDLE stale = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+        if (stale == nullptr)
+            break;
+        ::CloseHandle(stale);
+        ::Sleep(50);
+    }
+    return pid;
 }
