@@ -1,0 +1,85 @@
+#include "process_snapshot.h"
+
+#include "process_file_name.h"
+#include "snapshot_platform.h"
+
+#include <cstring>
+#include <vector>
+
+namespace {
+constexpr DWORD initialIdCapacity = 256;
+constexpr DWORD pathCapacity = MAX_PATH;
+
+// Closes the process through the same platform that opened it, on every way out.
+class OpenedProcess {
+  public:
+    OpenedProcess(SnapshotPlatform& platform, HANDLE handle)
+        : platform_(platform), handle_(handle) {}
+    ~OpenedProcess() { platform_.CloseHandle(handle_); }
+    OpenedProcess(const OpenedProcess&) = delete;
+    OpenedProcess& operator=(const OpenedProcess&) = delete;
+
+    HANDLE get() const { return handle_; }
+
+  private:
+    SnapshotPlatform& platform_;
+    HANDLE handle_;
+};
+
+std::vector<DWORD> EnumerateProcessIds(SnapshotPlatform& platform) {
+    for (DWORD capacity = initialIdCapacity;; capacity *= 2) {
+        std::vector<DWORD> ids(capacity);
+        const DWORD bytes = capacity * sizeof(DWORD);
+        DWORD bytesReturned = 0;
+        if (!platform.EnumerateProcesses(ids.data(), bytes, &bytesReturned))
+            throw std::string("Error enumerating processes!");
+        // A full buffer may have cut the list short: ask again with twice the room.
+        if (bytesReturned != bytes) {
+            ids.resize(bytesReturned / sizeof(DWORD));
+            return ids;
+        }
+    }
+}
+} // namespace
+
+void TakeProcessSnapshot(ProcessList& processes) {
+    for (DWORD processId : EnumerateProcessIds(CurrentSnapshotPlatform())) {
+        ProcessEntry entry;
+        try {
+            ReadProcessEntry(entry, processId);
+        } catch (const std::string&) {
+            continue; // a process we may not read, or one that has ended meanwhile
+        }
+        processes.push_back(entry);
+    }
+}
+
+void ReadProcessEntry(ProcessEntry& entry, unsigned long processId) {
+    SnapshotPlatform& platform = CurrentSnapshotPlatform();
+    const HANDLE handle =
+        platform.OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, processId);
+    if (!handle)
+        throw std::string("Error opening process!");
+    OpenedProcess process(platform, handle);
+
+    // The first module is the executable itself; the others are not needed.
+    HMODULE executable = nullptr;
+    DWORD bytesNeeded = 0;
+    if (!platform.EnumerateProcessModules(process.get(), &executable, sizeof(executable),
+                                          &bytesNeeded))
+        throw std::string("Error enumerating process modules!");
+
+    char path[pathCapacity] = {};
+    if (platform.ModuleFilePath(process.get(), executable, path, pathCapacity) == 0)
+        throw std::string("Error retrieving process filename!");
+    std::string fileName = FileNameOfPath(std::string(path, ::strnlen(path, pathCapacity)));
+
+    DWORD_PTR processMask = 0;
+    DWORD_PTR systemMask = 0;
+    if (!platform.GetProcessAffinityMask(process.get(), &processMask, &systemMask))
+        throw std::string("Error retrieving process affinity!");
+
+    entry.processId = processId;
+    entry.affinityMask = static_cast<unsigned long>(processMask);
+    entry.fileName = std::move(fileName);
+}

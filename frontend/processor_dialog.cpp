@@ -1,0 +1,124 @@
+#include "processor_dialog.h"
+
+#include "affinity.h"
+#include "resource.h"
+
+#include <new>
+
+namespace {
+constexpr int processorBoxCount = IDC_CPU_LAST - IDC_CPU_FIRST + 1;
+constexpr INT_PTR confirmed = 1;
+constexpr INT_PTR cancelled = 0;
+
+// Lives in ShowProcessorDialog's frame while the modal dialog runs.
+struct ProcessorDialogParameters {
+    unsigned long initialMask;
+    unsigned long* resultMask;
+};
+
+// One open processor dialog; owned by its window through the DWLP_USER slot.
+class ProcessorDialog {
+  public:
+    ProcessorDialog(HWND window, const ProcessorDialogParameters& parameters)
+        : dialogWindow(window), resultMask(parameters.resultMask) {
+        InitCheckBoxes(parameters.initialMask);
+    }
+    virtual ~ProcessorDialog() = default;
+    ProcessorDialog(const ProcessorDialog&) = delete;
+    ProcessorDialog& operator=(const ProcessorDialog&) = delete;
+
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+        switch (message) {
+        case WM_INITDIALOG:
+            return TRUE; // the dialog manager focuses the first box that can take it
+        case WM_COMMAND:
+            return HandleCommand(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+        default:
+            return FALSE;
+        }
+    }
+
+  private:
+    // A check box toggles itself; only the two buttons need us.
+    INT_PTR HandleCommand(WORD /*notificationCode*/, WORD commandId, HWND /*control*/) {
+        switch (commandId) {
+        case IDOK:
+            OnOk();
+            return TRUE;
+        case IDCANCEL:
+            OnCancel();
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    }
+
+    // Tested bit by bit, so machines whose processors are not numbered 0 to N-1 get exactly
+    // their own boxes enabled.
+    void InitCheckBoxes(unsigned long initialMask) {
+        const unsigned long present = GenerateAllProcessorsMask();
+        for (int k = 0; k < processorBoxCount; ++k) {
+            const unsigned long bit = 1UL << k;
+            if ((present & bit) == 0)
+                ::EnableWindow(::GetDlgItem(dialogWindow, IDC_CPU_FIRST + k), FALSE);
+            else if ((initialMask & bit) != 0)
+                ::CheckDlgButton(dialogWindow, IDC_CPU_FIRST + k, BST_CHECKED);
+        }
+    }
+
+    unsigned long CollectCheckedMask() const {
+        unsigned long mask = 0;
+        for (int k = 0; k < processorBoxCount; ++k) {
+            if (::IsDlgButtonChecked(dialogWindow, IDC_CPU_FIRST + k) == BST_CHECKED)
+                mask |= 1UL << k;
+        }
+        return mask;
+    }
+
+    void OnOk() {
+        const unsigned long mask = CollectCheckedMask();
+        if (mask == 0) {
+            ::MessageBoxA(dialogWindow, "You must select at least one CPU.", "Tandrel Pro",
+                          MB_OK | MB_ICONWARNING);
+            return;
+        }
+        *resultMask = mask;
+        ::EndDialog(dialogWindow, confirmed);
+    }
+
+    void OnCancel() { ::EndDialog(dialogWindow, cancelled); }
+
+    HWND dialogWindow;
+    unsigned long* resultMask;
+};
+
+INT_PTR CALLBACK ProcessorDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        const auto* parameters = reinterpret_cast<const ProcessorDialogParameters*>(lParam);
+        auto* dialog = new (std::nothrow) ProcessorDialog(window, *parameters);
+        ::SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
+        // Without its object the dialog could never be closed: end it as a cancel before it
+        // is shown.
+        if (!dialog) {
+            ::EndDialog(window, cancelled);
+            return FALSE;
+        }
+    }
+    auto* dialog = reinterpret_cast<ProcessorDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
+    if (!dialog)
+        return FALSE;
+    if (message == WM_DESTROY) {
+        delete dialog;
+        ::SetWindowLongPtrA(window, DWLP_USER, 0);
+        return FALSE;
+    }
+    return dialog->HandleMessage(message, wParam, lParam);
+}
+} // namespace
+
+bool ShowProcessorDialog(HWND owner, unsigned long initialMask, unsigned long* result) {
+    ProcessorDialogParameters parameters{initialMask, result};
+    return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROCESSOR_AFFINITY),
+                             owner, ProcessorDialogProc,
+                             reinterpret_cast<LPARAM>(&parameters)) == confirmed;
+}

@@ -1,0 +1,53 @@
+#include "snapshot_platform.h"
+
+#include <psapi.h>
+
+namespace {
+SnapshotPlatform realPlatform;
+SnapshotPlatform* currentPlatform = &realPlatform;
+} // namespace
+
+BOOL SnapshotPlatform::EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) {
+    return ::EnumProcesses(ids, bytes, bytesReturned);
+}
+
+HANDLE SnapshotPlatform::OpenProcess(DWORD access, DWORD processId) {
+    return ::OpenProcess(access, FALSE, processId);
+}
+
+BOOL SnapshotPlatform::EnumerateProcessModules(HANDLE process, HMODULE* modules, DWORD bytes,
+                                               DWORD* bytesNeeded) {
+    return ::EnumProcessModules(process, modules, bytes, bytesNeeded);
+}
+
+DWORD SnapshotPlatform::ModuleFilePath(HANDLE process, HMODULE module, char* path, DWORD size) {
+    return ::GetModuleFileNameExA(process, module, path, size);
+}
+
+BOOL SnapshotPlatform::GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
+                                              DWORD_PTR* systemMask) {
+    return ::GetProcessAffinityMask(process, processMask, systemMask);
+}
+
+BOOL SnapshotPlatform::CloseHandle(HANDLE handle) {
+    return ::CloseHandle(handle);
+}
+
+DWORD SnapshotPlatform::NumberOfProcessors() {
+    SYSTEM_INFO info{};
+    ::GetSystemInfo(&info);
+    return info.dwNumberOfProcessors;
+}
+
+SnapshotPlatform& CurrentSnapshotPlatform() {
+    return *currentPlatform;
+}
+
+ScopedSnapshotPlatform::ScopedSnapshotPlatform(SnapshotPlatform& platform)
+    : previous_(currentPlatform) {
+    currentPlatform = &platform;
+}
+
+ScopedSnapshotPlatform::~ScopedSnapshotPlatform() {
+    currentPlatform = previous_;
+}

@@ -1,0 +1,36 @@
+// The system calls behind the process snapshot and the processor count. The snapshot reaches the
+// platform only through the current SnapshotPlatform, so tests can stand in for what real
+// processes cannot produce (exactly 256 processes, a failing enumeration, a process that opens
+// but has no module list).
+#pragma once
+
+#include <windows.h>
+
+class SnapshotPlatform {
+  public:
+    virtual ~SnapshotPlatform() = default;
+
+    virtual BOOL EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
+    virtual HANDLE OpenProcess(DWORD access, DWORD processId);
+    virtual BOOL EnumerateProcessModules(HANDLE process, HMODULE* modules, DWORD bytes,
+                                         DWORD* bytesNeeded);
+    virtual DWORD ModuleFilePath(HANDLE process, HMODULE module, char* path, DWORD size);
+    virtual BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
+                                        DWORD_PTR* systemMask);
+    virtual BOOL CloseHandle(HANDLE handle);
+    virtual DWORD NumberOfProcessors();
+};
+
+SnapshotPlatform& CurrentSnapshotPlatform();
+
+// Puts a stand-in platform in place for the lifetime of the object.
+class ScopedSnapshotPlatform {
+  public:
+    explicit ScopedSnapshotPlatform(SnapshotPlatform& platform);
+    ~ScopedSnapshotPlatform();
+    ScopedSnapshotPlatform(const ScopedSnapshotPlatform&) = delete;
+    ScopedSnapshotPlatform& operator=(const ScopedSnapshotPlatform&) = delete;
+
+  private:
+    SnapshotPlatform* previous_;
+};

@@ -1,0 +1,439 @@
+// The process snapshot on real helper processes, and over a stand-in platform for what real
+// processes cannot produce.
+#include "process_snapshot.h"
+
+#include "helper_processes.h"
+#include "snapshot_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+const ProcessEntry* FindEntry(const ProcessList& processes, unsigned long processId) {
+    const ProcessEntry* found = nullptr;
+    for (const ProcessEntry& entry : processes) {
+        if (entry.processId == processId) {
+            EXPECT_EQ(nullptr, found) << "process " << processId << " is listed twice";
+            found = &entry;
+        }
+    }
+    return found;
+}
+
+// The lowest processor and all processors of this machine, as masks a process may take.
+unsigned long ActiveProcessorMask() {
+    SYSTEM_INFO info{};
+    ::GetSystemInfo(&info);
+    return static_cast<unsigned long>(info.dwActiveProcessorMask);
+}
+
+unsigned long LowestBit(unsigned long mask) {
+    return mask & (~mask + 1);
+}
+
+// A copy of waiter.exe under a directory whose name holds a dot, removed again at the end.
+class DottedDirectoryCopy {
+  public:
+    DottedDirectoryCopy()
+        : directory_(TestProgramDirectory() + "snapshot.dir"),
+          program_(directory_ + "\\waiter.copy.exe") {
+        ::CreateDirectoryA(directory_.c_str(), nullptr);
+        copied_ = ::CopyFileA((TestProgramDirectory() + "waiter.exe").c_str(), program_.c_str(),
+                              FALSE) != FALSE;
+    }
+    ~DottedDirectoryCopy() {
+        ::DeleteFileA(program_.c_str());
+        ::RemoveDirectoryA(directory_.c_str());
+    }
+    bool copied() const { return copied_; }
+    const std::string& program() const { return program_; }
+
+  private:
+    std::string directory_;
+    std::string program_;
+    bool copied_ = false;
+};
+
+enum class Failure { None, Open, Modules, FileName, Affinity };
+
+struct FakeProcess {
+    DWORD id;
+    std::string path;
+    DWORD_PTR mask;
+    Failure failure;
+};
+
+// A system whose processes are a list, with every call recorded.
+class FakeSnapshotPlatform : public SnapshotPlatform {
+  public:
+    std::vector<FakeProcess> processes;
+    bool enumerationFails = false;
+    int enumerationFailsFromCall = 0; // 0: every call fails when enumerationFails is set
+
+    std::vector<DWORD> enumerationBytes;
+    std::vector<std::string> events;
+    std::vector<DWORD> openAccess;
+    std::vector<DWORD> moduleBufferBytes;
+    std::vector<DWORD> pathBufferSizes;
+    int openedHandles = 0;
+    std::vector<HANDLE> closedHandles;
+
+    void AddProcesses(DWORD count) {
+        for (DWORD i = 0; i < count; ++i)
+            processes.push_back(
+                {4 * (i + 1), "C:\\fake\\p" + std::to_string(i) + ".exe", 1, Failure::None});
+    }
+
+    BOOL EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) override {
+        enumerationBytes.push_back(bytes);
+        events.push_back("enumerate");
+        if (enumerationFails &&
+            static_cast<int>(enumerationBytes.size()) > enumerationFailsFromCall)
+            return FALSE;
+        DWORD count = 0;
+        for (; count < bytes / sizeof(DWORD) && count < processes.size(); ++count)
+            ids[count] = processes[count].id;
+        *bytesReturned = count * sizeof(DWORD);
+        return TRUE;
+    }
+
+    HANDLE OpenProcess(DWORD access, DWORD processId) override {
+        events.push_back("open " + std::to_string(processId));
+        openAccess.push_back(access);
+        const FakeProcess* process = Find(processId);
+        if (!process || process->failure == Failure::Open)
+            return nullptr;
+        ++openedHandles;
+        return HandleOf(*process);
+    }
+
+    BOOL EnumerateProcessModules(HANDLE process, HMODULE* modules, DWORD bytes,
+                                 DWORD* bytesNeeded) override {
+        moduleBufferBytes.push_back(bytes);
+        const FakeProcess* found = FromHandle(process);
+        if (!found || found->failure == Failure::Modules)
+            return FALSE;
+        modules[0] = ModuleOf(*found);
+        *bytesNeeded = 3 * sizeof(HMODULE); // more modules than asked for, as real processes have
+        return TRUE;
+    }
+
+    DWORD ModuleFilePath(HANDLE process, HMODULE module, char* path, DWORD size) override {
+        pathBufferSizes.push_back(size);
+        const FakeProcess* found = FromHandle(process);
+        if (!found || found->failure == Failure::FileName || module != ModuleOf(*found))
+            return 0;
+        lstrcpynA(path, found->path.c_str(), static_cast<int>(size));
+        return static_cast<DWORD>(strlen(path));
+    }
+
+    BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
+                                DWORD_PTR* systemMask) override {
+        const FakeProcess* found = FromHandle(process);
+        if (!found || found->failure == Failure::Affinity)
+            return FALSE;
+        *processMask = found->mask;
+        *systemMask = 0xFFFFFFFF;
+        return TRUE;
+    }
+
+    BOOL CloseHandle(HANDLE handle) override {
+        closedHandles.push_back(handle);
+        return TRUE;
+    }
+
+  private:
+    const FakeProcess* Find(DWORD processId) const {
+        for (const FakeProcess& process : processes) {
+            if (process.id == processId)
+                return &process;
+        }
+        return nullptr;
+    }
+    // Handles and modules that no real call would accept, so a call past the seam shows up.
+    static HANDLE HandleOf(const FakeProcess& process) {
+        return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(0x7F000000 + process.id));
+    }
+    static HMODULE ModuleOf(const FakeProcess& process) {
+        return reinterpret_cast<HMODULE>(static_cast<ULONG_PTR>(0x10000000 + process.id));
+    }
+    const FakeProcess* FromHandle(HANDLE handle) const {
+        return Find(static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(handle) - 0x7F000000));
+    }
+};
+
+std::vector<unsigned long> IdsOf(const ProcessList& processes) {
+    std::vector<unsigned long> ids;
+    for (const ProcessEntry& entry : processes)
+        ids.push_back(entry.processId);
+    return ids;
+}
+
+ProcessEntry SentinelEntry() {
+    ProcessEntry entry;
+    entry.processId = 0xDEADBEEF;
+    entry.affinityMask = 0x5A5A5A5A;
+    entry.fileName = "untouched";
+    return entry;
+}
+
+void ExpectSentinel(const ProcessEntry& entry) {
+    EXPECT_EQ(0xDEADBEEFul, entry.processId);
+    EXPECT_EQ(0x5A5A5A5Aul, entry.affinityMask);
+    EXPECT_EQ("untouched", entry.fileName);
+}
+} // namespace
+
+TEST(TakeProcessSnapshot, ListsHelperProcessesWithTheirIdsNamesAndMasks) {
+    const unsigned long lowest = LowestBit(ActiveProcessorMask());
+    HelperProcess first;
+    HelperProcess second;
+    ASSERT_TRUE(first.SetMask(lowest));
+    ASSERT_TRUE(second.SetMask(ActiveProcessorMask()));
+
+    ProcessList processes;
+    TakeProcessSnapshot(processes);
+
+    const ProcessEntry* firstEntry = FindEntry(processes, first.pid());
+    const ProcessEntry* secondEntry = FindEntry(processes, second.pid());
+    ASSERT_NE(nullptr, firstEntry);
+    ASSERT_NE(nullptr, secondEntry);
+    EXPECT_EQ("waiter.exe", firstEntry->fileName);
+    EXPECT_EQ(lowest, firstEntry->affinityMask);
+    EXPECT_EQ("waiter.exe", secondEntry->fileName);
+    EXPECT_EQ(ActiveProcessorMask(), secondEntry->affinityMask);
+}
+
+TEST(TakeProcessSnapshot, NamesAProgramInADottedDirectoryByItsLastComponent) {
+    DottedDirectoryCopy copy;
+    ASSERT_TRUE(copy.copied()) << "cannot copy waiter.exe to " << copy.program();
+    {
+        HelperProcess helper(copy.program());
+        ASSERT_NE(0ul, helper.pid());
+
+        ProcessList processes;
+        TakeProcessSnapshot(processes);
+
+        const ProcessEntry* entry = FindEntry(processes, helper.pid());
+        ASSERT_NE(nullptr, entry);
+        EXPECT_EQ("waiter.copy.exe", entry->fileName);
+    }
+}
+
+TEST(TakeProcessSnapshot, AppendsToWhatTheListAlreadyHolds) {
+    ProcessList processes{SentinelEntry()};
+    TakeProcessSnapshot(processes);
+    ASSERT_GE(processes.size(), 2u);
+    ExpectSentinel(processes.front());
+    EXPECT_NE(nullptr, FindEntry(processes, ::GetCurrentProcessId()));
+}
+
+// The idle process's identifier never opens, so it is never listed.
+TEST(ReadProcessEntry, ReportsIdentifierZeroAsNotOpenedAndLeavesTheEntry) {
+    ProcessEntry entry = SentinelEntry();
+    std::string message = "nothing thrown";
+    try {
+        ReadProcessEntry(entry, 0);
+    } catch (const std::string& thrown) {
+        message = thrown;
+    }
+    EXPECT_EQ("Error opening process!", message);
+    ExpectSentinel(entry);
+}
+
+TEST(ReadProcessEntry, ReadsOneModuleAndTheFullPathOfAnOpenedProcess) {
+    FakeSnapshotPlatform platform;
+    platform.processes.push_back({42, "C:\\Program Files\\Tools\\tool.exe", 0x6, Failure::None});
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessEntry entry = SentinelEntry();
+    ReadProcessEntry(entry, 42);
+
+    EXPECT_EQ(42ul, entry.processId);
+    EXPECT_EQ(0x6ul, entry.affinityMask);
+    EXPECT_EQ("tool.exe", entry.fileName);
+    ASSERT_EQ(1u, platform.openAccess.size());
+    EXPECT_EQ(static_cast<DWORD>(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ),
+              platform.openAccess[0]);
+    ASSERT_EQ(1u, platform.moduleBufferBytes.size());
+    EXPECT_EQ(sizeof(HMODULE), platform.moduleBufferBytes[0]);
+    ASSERT_EQ(1u, platform.pathBufferSizes.size());
+    EXPECT_EQ(260u, platform.pathBufferSizes[0]);
+    EXPECT_EQ(1, platform.openedHandles);
+    EXPECT_EQ(1u, platform.closedHandles.size());
+}
+
+TEST(ReadProcessEntry, ThrowsEachFailuresMessageClosesTheProcessAndLeavesTheEntry) {
+    const struct {
+        Failure failure;
+        const char* message;
+    } cases[] = {
+        {Failure::Open, "Error opening process!"},
+        {Failure::Modules, "Error enumerating process modules!"},
+        {Failure::FileName, "Error retrieving process filename!"},
+        {Failure::Affinity, "Error retrieving process affinity!"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.message);
+        FakeSnapshotPlatform platform;
+        platform.processes.push_back({42, "C:\\x.exe", 1, test.failure});
+        ScopedSnapshotPlatform scoped(platform);
+
+        ProcessEntry entry = SentinelEntry();
+        std::string message = "nothing thrown";
+        try {
+            ReadProcessEntry(entry, 42);
+        } catch (const std::string& thrown) {
+            message = thrown;
+        }
+        EXPECT_EQ(test.message, message);
+        ExpectSentinel(entry);
+        EXPECT_EQ(static_cast<size_t>(platform.openedHandles), platform.closedHandles.size());
+    }
+}
+
+TEST(TakeProcessSnapshot, DropsOnlyTheProcessesThatFailToBeRead) {
+    FakeSnapshotPlatform platform;
+    platform.processes = {
+        {4, "C:\\a.exe", 1, Failure::None},      {8, "C:\\b.exe", 1, Failure::Open},
+        {12, "C:\\c.exe", 2, Failure::None},     {16, "C:\\d.exe", 1, Failure::Modules},
+        {20, "C:\\e.exe", 1, Failure::FileName}, {24, "C:\\f.exe", 1, Failure::Affinity},
+        {28, "C:\\g.exe", 3, Failure::None},
+    };
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes;
+    TakeProcessSnapshot(processes);
+
+    EXPECT_EQ((std::vector<unsigned long>{4, 12, 28}), IdsOf(processes));
+    ASSERT_EQ(3u, processes.size());
+    EXPECT_EQ("c.exe", std::next(processes.begin())->fileName);
+    EXPECT_EQ(2ul, std::next(processes.begin())->affinityMask);
+    EXPECT_EQ(7u, platform.openAccess.size()) << "every process is asked exactly once";
+    EXPECT_EQ(6, platform.openedHandles);
+    EXPECT_EQ(6u, platform.closedHandles.size());
+}
+
+TEST(TakeProcessSnapshot, KeepsTheEnumerationOrderWhateverTheNames) {
+    FakeSnapshotPlatform platform;
+    platform.processes = {
+        {30, "C:\\c.exe", 1, Failure::None},
+        {10, "C:\\a.exe", 1, Failure::None},
+        {20, "C:\\b.exe", 1, Failure::None},
+    };
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes;
+    TakeProcessSnapshot(processes);
+
+    EXPECT_EQ((std::vector<unsigned long>{30, 10, 20}), IdsOf(processes));
+}
+
+TEST(TakeProcessSnapshot, EnumeratesOnceWhenTheBufferHasRoomToSpare) {
+    FakeSnapshotPlatform platform;
+    platform.AddProcesses(255);
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes;
+    TakeProcessSnapshot(processes);
+
+    EXPECT_EQ((std::vector<DWORD>{1024}), platform.enumerationBytes);
+    EXPECT_EQ(255u, processes.size());
+}
+
+TEST(TakeProcessSnapshot, EnumeratesAgainWithTwiceTheRoomBeforeReadingWhenExactly256) {
+    FakeSnapshotPlatform platform;
+    platform.AddProcesses(256);
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes;
+    TakeProcessSnapshot(processes);
+
+    EXPECT_EQ((std::vector<DWORD>{1024, 2048}), platform.enumerationBytes);
+    ASSERT_GE(platform.events.size(), 2u);
+    EXPECT_EQ("enumerate", platform.events[0]);
+    EXPECT_EQ("enumerate", platform.events[1]);
+    EXPECT_EQ(256u, processes.size());
+    EXPECT_EQ(256u, platform.openAccess.size()) << "each process is opened once";
+}
+
+TEST(TakeProcessSnapshot, KeepsDoublingUntilTheListFits) {
+    FakeSnapshotPlatform platform;
+    platform.AddProcesses(600);
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes;
+    TakeProcessSnapshot(processes);
+
+    EXPECT_EQ((std::vector<DWORD>{1024, 2048, 4096}), platform.enumerationBytes);
+    ASSERT_EQ(600u, processes.size());
+    EXPECT_EQ(2400ul, processes.back().processId);
+}
+
+TEST(TakeProcessSnapshot, ThrowsWhenTheEnumerationFailsAndAppendsNothing) {
+    FakeSnapshotPlatform platform;
+    platform.AddProcesses(3);
+    platform.enumerationFails = true;
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes{SentinelEntry()};
+    std::string message = "nothing thrown";
+    try {
+        TakeProcessSnapshot(processes);
+    } catch (const std::string& thrown) {
+        message = thrown;
+    }
+
+    EXPECT_EQ("Error enumerating processes!", message);
+    ASSERT_EQ(1u, processes.size());
+    ExpectSentinel(processes.front());
+    EXPECT_TRUE(platform.openAccess.empty());
+}
+
+TEST(TakeProcessSnapshot, ThrowsWhenTheLargerEnumerationFailsAndAppendsNothing) {
+    FakeSnapshotPlatform platform;
+    platform.AddProcesses(256);
+    platform.enumerationFails = true;
+    platform.enumerationFailsFromCall = 1; // the first call fills the buffer, the second fails
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes;
+    std::string message = "nothing thrown";
+    try {
+        TakeProcessSnapshot(processes);
+    } catch (const std::string& thrown) {
+        message = thrown;
+    }
+
+    EXPECT_EQ("Error enumerating processes!", message);
+    EXPECT_TRUE(processes.empty());
+    EXPECT_EQ(2u, platform.enumerationBytes.size());
+    EXPECT_TRUE(platform.openAccess.empty());
+}
+
+// Only message failures mean "leave this process out"; anything else is a fault to pass on.
+TEST(TakeProcessSnapshot, PassesOnFailuresThatAreNotMessages) {
+    class ThrowingPlatform : public FakeSnapshotPlatform {
+        HANDLE OpenProcess(DWORD, DWORD) override { throw 7; }
+    } platform;
+    platform.AddProcesses(2);
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes;
+    int thrown = 0;
+    try {
+        TakeProcessSnapshot(processes);
+    } catch (int value) {
+        thrown = value;
+    }
+    EXPECT_EQ(7, thrown);
+    EXPECT_TRUE(processes.empty());
+}
+
+TEST(GetProcessorCount, IsTheNumberOfProcessorsTheSystemReports) {
+    SYSTEM_INFO info{};
+    ::GetSystemInfo(&info);
+    EXPECT_EQ(static_cast<unsigned long>(info.dwNumberOfProcessors), GetProcessorCount());
+}
