@@ -1,0 +1,30 @@
+// The system calls of start-up and of the notification icon that tests stand in for: a test
+// machine cannot turn into a one-processor or non-NT system, and the shell keeps its icons in
+// another process where nobody can read them back.
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+class FrontendPlatform {
+  public:
+    virtual ~FrontendPlatform() = default;
+
+    virtual BOOL QueryVersion(OSVERSIONINFOA* info);
+    virtual void QuerySystemInfo(SYSTEM_INFO* info);
+    virtual BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data);
+};
+
+FrontendPlatform& CurrentFrontendPlatform();
+
+// Puts a stand-in platform in place for the lifetime of the object.
+class ScopedFrontendPlatform {
+  public:
+    explicit ScopedFrontendPlatform(FrontendPlatform& platform);
+    ~ScopedFrontendPlatform();
+    ScopedFrontendPlatform(const ScopedFrontendPlatform&) = delete;
+    ScopedFrontendPlatform& operator=(const ScopedFrontendPlatform&) = delete;
+
+  private:
+    FrontendPlatform* previous_;
+};

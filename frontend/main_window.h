@@ -1,0 +1,57 @@
+// The program's only top-level window: a modeless dialog from template IDD_MAIN that lists the
+// processes and turns the user's commands into calls of the back end.
+#pragma once
+
+#include "unique_handle.h"
+
+#include <windows.h>
+
+#include <vector>
+
+// The main window's caption; also the caption of every message box, the notification icon's tip
+// and the mark by which a second start finds a running instance.
+constexpr char PROGRAM_TITLE[] = "Tandrel Pro";
+
+// The notification icon's identifier and the message the shell sends about it.
+constexpr UINT TRAY_ICON_ID = 31415;
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
+
+class MainWindow {
+  public:
+    explicit MainWindow(HWND dialogWindow);
+    // Virtual so that MainWindowProc deletes it through the pointer it kept in the window.
+    virtual ~MainWindow() = default;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleCommand(WORD notificationCode, WORD commandId, HWND control);
+    void OnNotify(WPARAM controlId, const NMHDR* header);
+    void OnContextMenu();
+    UniqueMenu CreateContextMenu();
+    void RefreshProcessList();
+    // The selected rows' process identifiers, top to bottom; empty when nothing is selected.
+    std::vector<unsigned long> GetSelectedProcessIds();
+    void OnMoveToCpus();
+    void OnIsolateOnCpus();
+    void OnReset();
+    void OnMinimizeButton();
+    void OnExitButton();
+
+    // The notification icon (tray_icon.cpp). True when the window went to the notification area.
+    bool OnSysCommand(WPARAM command, int x, int y);
+    void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+
+  private:
+    // Asks for processors and hands them, with the selected processes, to a back-end operation.
+    void ApplyToSelection(bool (*operation)(int, unsigned long*, unsigned long));
+    POINT ContextMenuPosition();
+
+    bool menuAtCursor_ = false;
+    HWND dialogWindow_ = nullptr;
+    HWND listView_ = nullptr;
+    HICON trayIcon_ = nullptr;
+};
+
+// The dialog procedure of template IDD_MAIN; owns the window's MainWindow object.
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

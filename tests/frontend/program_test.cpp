@@ -1,0 +1,106 @@
+// The built program, started as the user starts it: the ways to end it and a second start.
+#include "helper_processes.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+namespace {
+
+constexpr DWORD HANG_GUARD_MILLISECONDS = 60 * 1000;
+
+std::string ProgramPath() {
+    return TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe";
+}
+
+class RunningProgram {
+  public:
+    RunningProgram() : process_(ProgramPath()) {}
+
+    HANDLE handle() const { return process_.handle(); }
+    bool running() const { return ::WaitForSingleObject(process_.handle(), 0) == WAIT_TIMEOUT; }
+
+    // Waits until the program has ended and returns its exit code (or STILL_ACTIVE).
+    DWORD ExitCode() const {
+        ::WaitForSingleObject(process_.handle(), HANG_GUARD_MILLISECONDS);
+        DWORD code = 0xDEADBEEF;
+        ::GetExitCodeProcess(process_.handle(), &code);
+        return code;
+    }
+
+  private:
+    HelperProcess process_;
+};
+
+// The main window of the program that runs; HelperProcess waited until it was idle.
+HWND MainWindow() {
+    return ::FindWindowA(nullptr, "Tandrel Pro");
+}
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_EQ(nullptr, MainWindow()) << "an instance is running already"; }
+};
+
+} // namespace
+
+TEST_F(ProgramTest, ExitButtonEndsWithZero) {
+    RunningProgram program;
+    HWND window = MainWindow();
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(::IsWindowVisible(window));
+    ::PostMessageA(::GetDlgItem(window, 1006), BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, program.ExitCode());
+}
+
+TEST_F(ProgramTest, CaptionCloseEndsWithZero) {
+    RunningProgram program;
+    HWND window = MainWindow();
+    ASSERT_NE(nullptr, window);
+    ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, program.ExitCode());
+}
+
+TEST_F(ProgramTest, AltF4EndsWithZero) {
+    RunningProgram program;
+    HWND window = MainWindow();
+    ASSERT_NE(nullptr, window);
+    // The key goes to the list, where the focus is; Alt is down (bit 29).
+    HWND list = ::GetDlgItem(window, 1002);
+    ::PostMessageA(list, WM_SYSKEYDOWN, VK_F4, 0x203E0001);
+    ::PostMessageA(list, WM_SYSKEYUP, VK_F4, 0xE03E0001);
+    EXPECT_EQ(0u, program.ExitCode());
+}
+
+TEST_F(ProgramTest, SecondStartEndsAtOnceAndLeavesTheFirstAlone) {
+    RunningProgram first;
+    HWND window = MainWindow();
+    ASSERT_NE(nullptr, window);
+
+    RunningProgram second;
+
+    EXPECT_EQ(0u, second.ExitCode());
+    EXPECT_TRUE(first.running());
+    EXPECT_EQ(window, MainWindow());
+    EXPECT_TRUE(::IsWindowVisible(window));
+    EXPECT_EQ(window, ::FindWindowExA(nullptr, nullptr, nullptr, "Tandrel Pro"));
+    EXPECT_EQ(nullptr, ::FindWindowExA(nullptr, window, nullptr, "Tandrel Pro"));
+    ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, first.ExitCode());
+}
+
+TEST_F(ProgramTest, SecondStartLeavesAHiddenFirstHidden) {
+    RunningProgram first;
+    HWND window = MainWindow();
+    ASSERT_NE(nullptr, window);
+    ::SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_FALSE(::IsWindowVisible(window));
+
+    RunningProgram second;
+
+    EXPECT_EQ(0u, second.ExitCode());
+    EXPECT_TRUE(first.running());
+    EXPECT_FALSE(::IsWindowVisible(window));
+    // A close request from outside still ends the hidden program.
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, first.ExitCode());
+}
