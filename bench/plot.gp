@@ -1,5 +1,5 @@
 # The plot of one benchmark run: gnuplot -e "results='DIR'" bench/plot.gp writes DIR/bench.png.
-set terminal pngcairo size 1400,1000 font "DejaVu Sans,10"
+set terminal pngcairo size 1400,1000 font "DejaVu Sans,10" noenhanced
 set output results."/bench.png"
 set datafile separator ","
 set grid ytics
@@ -31,6 +31,8 @@ set ylabel "us per process"
 set xtics (25, 100, 200)
 set xrange [0:225]
 set logscale y
+set yrange [10:100000]
+set key top right font ",8"
 perUnit = "using 2:($11/1000):($12/1000):($13/1000)"
 plot series("snapshot", "bare loop") @perUnit with yerrorlines title "snapshot: bare loop", \
      series("snapshot", "TakeProcessSnapshot") @perUnit with yerrorlines title "TakeProcessSnapshot", \
@@ -44,6 +46,7 @@ set autoscale x
 # Pretend processes: the per-process cost should stay flat as their number grows.
 set title "Pretend processes: nanoseconds per process (median, quartiles)"
 set logscale y
+set yrange [1:100000]
 set xlabel "pretend processes"
 set ylabel "ns per process"
 set logscale x
@@ -59,6 +62,7 @@ plot series("scale snapshot", "TakeProcessSnapshot") @perNs with yerrorlines tit
 unset logscale x
 unset logscale y
 set autoscale x
+set key top left font ",10"
 
 # Start-up: from CreateProcess to the window shown (the product's with its list filled).
 set title "Start-up until the window shows (median, quartiles)"

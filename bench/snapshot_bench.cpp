@@ -10,6 +10,7 @@
 #include "stopwatch.h"
 
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <functional>
@@ -36,6 +37,45 @@ void DrainMessages() {
 long ListRows(HWND window) {
     return static_cast<long>(
         ::SendDlgItemMessageA(window, IDC_PROCESS_LIST, LVM_GETITEMCOUNT, 0, 0));
+}
+
+// Where the floor's time goes: the bare loop once more, each platform call timed on its own.
+void MeasureCallByCall(BenchReport& report, long size) {
+    enum Call { kEnumerate, kOpen, kModules, kFileName, kAffinity, kClose, kCalls };
+    static const char* const names[kCalls] = {"EnumProcesses",          "OpenProcess",
+                                              "EnumProcessModules",     "GetModuleFileNameExA",
+                                              "GetProcessAffinityMask", "CloseHandle"};
+    double seconds[kCalls] = {};
+    long calls[kCalls] = {};
+    auto timed = [&](Call call, auto&& work) {
+        Stopwatch clock;
+        auto result = work();
+        seconds[call] += clock.Seconds();
+        ++calls[call];
+        return result;
+    };
+    const std::vector<DWORD> ids = timed(kEnumerate, [] { return BareEnumerate(); });
+    for (DWORD id : ids) {
+        HANDLE process = timed(kOpen, [&] {
+            return ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+        });
+        if (process == nullptr)
+            continue;
+        HMODULE module = nullptr;
+        DWORD needed = 0;
+        char path[MAX_PATH];
+        DWORD_PTR processMask = 0, systemMask = 0;
+        if (timed(
+                kModules,
+                [&] { return ::EnumProcessModules(process, &module, sizeof(module), &needed); }) &&
+            timed(kFileName,
+                  [&] { return ::GetModuleFileNameExA(process, module, path, MAX_PATH); }) != 0)
+            timed(kAffinity,
+                  [&] { return ::GetProcessAffinityMask(process, &processMask, &systemMask); });
+        timed(kClose, [&] { return ::CloseHandle(process); });
+    }
+    for (int call = 0; call < kCalls; ++call)
+        report.AddSample({"snapshot calls", size, names[call]}, seconds[call], calls[call]);
 }
 
 struct Contender {
@@ -97,6 +137,8 @@ int main(int argc, char** argv) {
                         kSnapshotGoal);
         report.AddRatio("refresh", {"snapshot", size, kRefresh}, {"snapshot", size, kSnapshot},
                         kRefreshGoal);
+        for (int rep = 0; rep < repetitions; ++rep)
+            MeasureCallByCall(report, size);
         std::printf("snapshot: %d helpers, %ld rows\n", size, rows);
     }
     ::DestroyWindow(window);
