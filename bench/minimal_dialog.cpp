@@ -1,5 +1,8 @@
 // The baseline for start-up: the least a dialog program can do to show a window, started and
-// measured exactly like the product.
+// measured exactly like the product. Built twice: bare, and loading the same libraries as the
+// product (see minimal_dialog_preparation.h), which tells loading apart from the product's work.
+#include "minimal_dialog_preparation.h"
+
 #include <windows.h>
 
 namespace {
@@ -17,6 +20,7 @@ INT_PTR CALLBACK MinimalDialogProc(HWND, UINT message, WPARAM, LPARAM) {
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    PrepareMinimalDialog();
     HWND dialog = ::CreateDialogParamA(instance, MAKEINTRESOURCEA(kMinimalDialog), nullptr,
                                        MinimalDialogProc, 0);
     if (dialog == nullptr)

@@ -73,7 +73,8 @@ set xtics ("0" 0, "200" 1)
 set yrange [0:*]
 set boxwidth 0.3
 at(size, shift) = (size == 0 ? 0 : 1) + shift
-plot series("start-up", "Tandrel Pro.exe") using (at($2, -0.17)):($5/1000):($6/1000):($7/1000):(0.3) with boxerrorbars lc rgb "#4a7ab5" title "Tandrel Pro.exe", \
-     series("start-up", "minimal dialog") using (at($2, 0.17)):($5/1000):($6/1000):($7/1000):(0.3) with boxerrorbars lc rgb "#b5834a" title "minimal dialog"
+plot series("start-up", "Tandrel Pro.exe") using (at($2, -0.27)):($5/1000):($6/1000):($7/1000):(0.25) with boxerrorbars lc rgb "#4a7ab5" title "Tandrel Pro.exe", \
+     series("start-up", "minimal dialog") using (at($2, 0)):($5/1000):($6/1000):($7/1000):(0.25) with boxerrorbars lc rgb "#b5834a" title "minimal dialog", \
+     series("start-up", "minimal dialog + product imports") using (at($2, 0.27)):($5/1000):($6/1000):($7/1000):(0.25) with boxerrorbars lc rgb "#8ab54a" title "minimal dialog + product imports"
 
 unset multiplot
