@@ -142,7 +142,7 @@ void AddFileSize(BenchReport& report, const std::string& path, const std::string
 
 int main(int argc, char** argv) {
     BenchReport report(OutputDirectory(argc, argv), "startup");
-    const int repetitions = Repetitions(argc, argv, 7);
+    const int repetitions = Repetitions(argc, argv, 9);
     const std::string deliverables = ProgramDirectory() + "..\\..\\bin\\";
     const Program product{"Tandrel Pro.exe", deliverables + "Tandrel Pro.exe", kProductTitle, true};
     const Program baseline{"minimal dialog", ProgramDirectory() + "minimal_dialog.exe",
