@@ -13,6 +13,9 @@ namespace {
 
 constexpr int kSizes[] = {25, 100, 200};
 constexpr double kChangeGoal = 1.10;
+// A sample repeats the operation until it has set about this many masks, so that a short
+// operation is not measured by one scheduling hiccup of a busy machine.
+constexpr long kSetsPerSample = 400;
 
 struct Contender {
     std::string variant;
@@ -26,14 +29,21 @@ void MeasurePair(BenchReport& report, const std::string& figure, long size, int 
                  unsigned long secondMask, long units) {
     product.run(firstMask); // warm-up
     bare.run(secondMask);
+    const long rounds = units < kSetsPerSample ? kSetsPerSample / units : 1;
+    auto sample = [&](const Contender& contender, unsigned long mask) {
+        return TimeSeconds([&] {
+            for (long round = 0; round < rounds; ++round)
+                contender.run(mask);
+        });
+    };
     for (int rep = 0; rep < repetitions; ++rep) {
         const bool productFirst = rep % 2 == 0;
         const Contender& first = productFirst ? product : bare;
         const Contender& second = productFirst ? bare : product;
-        const double firstSeconds = TimeSeconds([&] { first.run(firstMask); });
-        const double secondSeconds = TimeSeconds([&] { second.run(secondMask); });
-        report.AddSample({figure, size, first.variant}, firstSeconds, units);
-        report.AddSample({figure, size, second.variant}, secondSeconds, units);
+        const double firstSeconds = sample(first, firstMask);
+        const double secondSeconds = sample(second, secondMask);
+        report.AddSample({figure, size, first.variant}, firstSeconds, units * rounds);
+        report.AddSample({figure, size, second.variant}, secondSeconds, units * rounds);
     }
     report.AddRatio(figure, {figure, size, product.variant}, {figure, size, bare.variant},
                     kChangeGoal);
@@ -43,7 +53,7 @@ void MeasurePair(BenchReport& report, const std::string& figure, long size, int 
 
 int main(int argc, char** argv) {
     BenchReport report(OutputDirectory(argc, argv), "changes");
-    const int repetitions = Repetitions(argc, argv, 15);
+    const int repetitions = Repetitions(argc, argv, 21);
     const unsigned long all = GenerateAllProcessorsMask();
     const unsigned long lowest = all & (~all + 1);
     const unsigned long rest = all & ~lowest;

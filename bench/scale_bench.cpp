@@ -30,7 +30,15 @@ DWORD PretendId(long index) {
 }
 
 // Fills the caller's buffer as the system does: as many identifiers as fit.
+// How often the product asked: every enumeration and every open, over both seams.
+struct CallCount {
+    long enumerations = 0;
+    long opens = 0;
+};
+CallCount calls;
+
 BOOL PretendEnumeration(long processCount, DWORD* ids, DWORD bytes, DWORD* bytesReturned) {
+    ++calls.enumerations;
     const long room = static_cast<long>(bytes / sizeof(DWORD));
     const long written = room < processCount ? room : processCount;
     for (long i = 0; i < written; ++i)
@@ -40,6 +48,7 @@ BOOL PretendEnumeration(long processCount, DWORD* ids, DWORD bytes, DWORD* bytes
 }
 
 HANDLE PretendHandle(DWORD processId) {
+    ++calls.opens;
     return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(processId));
 }
 
@@ -189,6 +198,41 @@ constexpr Figure kFigures[] = {{"scale snapshot", "TakeProcessSnapshot"},
                                {"scale isolate", "IsolateProcesses"}};
 constexpr char kBare[] = "bare loop";
 
+// Enumerations the doubling rule needs for a count: capacities 256, 512, ... until one is not
+// filled exactly.
+long EnumerationsByTheRule(long processCount) {
+    long enumerations = 1;
+    for (long capacity = 256; capacity <= processCount; capacity *= 2)
+        ++enumerations;
+    return enumerations;
+}
+
+// Counts the calls of one operation at each size, to show that nothing is asked twice.
+void CountCalls(BenchReport& report) {
+    for (long size : kSizes) {
+        PretendAffinityPlatform engine(size);
+        PretendSnapshotPlatform snapshot(size);
+        ScopedAffinityPlatform engineScope(engine);
+        ScopedSnapshotPlatform snapshotScope(snapshot);
+        const std::string figure = "calls with " + std::to_string(size) + " processes";
+        report.AddValue(figure, "enumerations by the doubling rule",
+                        static_cast<double>(EnumerationsByTheRule(size)), "calls");
+        auto count = [&](const char* operation, auto&& work) {
+            calls = {};
+            work();
+            report.AddValue(figure, std::string(operation) + " enumerations",
+                            static_cast<double>(calls.enumerations), "calls");
+            report.AddValue(figure, std::string(operation) + " opens",
+                            static_cast<double>(calls.opens), "calls");
+        };
+        count("TakeProcessSnapshot", [] {
+            ProcessList processes;
+            TakeProcessSnapshot(processes);
+        });
+        count("MoveAllProcesses", [] { MoveAllProcesses(1); });
+    }
+}
+
 // Every size in every repetition, so that a slow moment of the machine hits all sizes alike.
 void MeasureAll(BenchReport& report, int repetitions) {
     for (int rep = 0; rep < repetitions; ++rep)
@@ -258,6 +302,7 @@ int main(int argc, char** argv) {
     BenchReport report(OutputDirectory(argc, argv), "scale");
     const int repetitions = Repetitions(argc, argv, 9);
     MeasureAll(report, repetitions);
+    CountCalls(report);
     std::printf("scale: %d repetitions\n", repetitions);
     return report.Write() ? 0 : 1;
 }

@@ -17,7 +17,8 @@ awk -F, 'NR > 1 {
         $1, $2, $3, $4, $5, $6, $7, $8, goal, $12
 }' "$dir/ratios.csv"
 echo
-echo "Times (size: helper processes started, or pretend processes for the scale figures):"
+echo "Times of one sample (size: helper processes started, or pretend processes for the scale figures;"
+echo "a sample repeats a short operation, so compare the last column, per process or row):"
 echo
 echo "| Figure | Size | Variant | Median | p25 - p75 | Per process or row |"
 echo "|---|---:|---|---:|---|---:|"
