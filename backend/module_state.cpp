@@ -1,8 +1,29 @@
 #include "module_state.h"
 
+#include "affinity_manager.h"
+#include "class_factory.h"
+#include "registration_resources.h"
+#include "registry_script.h"
+#include "tandrel_pro.h"
+
 namespace {
 HMODULE module;
 HANDLE privateHeap;
+LONG lockCount;
+CRITICAL_SECTION classTableLock;
+
+void NoClassStartup(bool) {}
+
+HRESULT UpdateAffinityManagerRegistry(bool registering) {
+    return ApplyRegistryScript(TANDREL_IDR_AFFINITY_MANAGER, registering);
+}
+
+ClassEntry classTable[] = {
+    {&CLSID_AffinityManager, UpdateAffinityManagerRegistry, ClassFactory::Create, AffinityManager::CreateInstance,
+     nullptr, NoClassStartup},
+};
+
+TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
 
 HANDLE Heap() {
     if (privateHeap == nullptr)
@@ -14,9 +35,22 @@ HANDLE Heap() {
 void InitializeModuleState(HMODULE thisModule) {
     module = thisModule;
     Heap();
+    ::InitializeCriticalSection(&classTableLock);
+    affinityManagerTypeInfo.Initialize();
+    for (ClassEntry& entry : classTable)
+        entry.classStartup(true);
 }
 
 void TerminateModuleState() {
+    for (ClassEntry& entry : classTable) {
+        entry.classStartup(false);
+        if (entry.factory != nullptr) {
+            entry.factory->Release();
+            entry.factory = nullptr;
+        }
+    }
+    affinityManagerTypeInfo.Terminate();
+    ::DeleteCriticalSection(&classTableLock);
     if (privateHeap != nullptr) {
         ::HeapDestroy(privateHeap);
         privateHeap = nullptr;
@@ -35,4 +69,29 @@ void* PrivateHeapAlloc(SIZE_T bytes) {
 void PrivateHeapFree(void* block) {
     if (block != nullptr && privateHeap != nullptr)
         ::HeapFree(privateHeap, 0, block);
+}
+
+void LockModule() {
+    ::InterlockedIncrement(&lockCount);
+}
+void UnlockModule() {
+    ::InterlockedDecrement(&lockCount);
+}
+LONG ModuleLockCount() {
+    return ::InterlockedCompareExchange(&lockCount, 0, 0);
+}
+
+ClassEntry* ClassTableBegin() {
+    return std::begin(classTable);
+}
+ClassEntry* ClassTableEnd() {
+    return std::end(classTable);
+}
+
+CRITICAL_SECTION& ClassTableLock() {
+    return classTableLock;
+}
+
+TypeInfoHolder& AffinityManagerTypeInfo() {
+    return affinityManagerTypeInfo;
 }

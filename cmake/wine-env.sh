@@ -5,6 +5,8 @@
 #   wine-env.sh start BUILD_DIR          create the prefix (once), start Xvfb and the wineserver
 #   wine-env.sh run   BUILD_DIR PROG ... run a Windows program there (starts the environment if needed)
 #   wine-env.sh stop  BUILD_DIR          stop the wineserver of this prefix and our Xvfb
+#   wine-env.sh once  BUILD_DIR PROG ... run, and stop the environment again if this call started it
+#                                        (build-time tools; tests running meanwhile keep theirs)
 #
 # Wine's background services inherit the output handles of the program that started them, so
 # programs never write into our caller's pipe: their output goes to a file that is printed after.
@@ -79,9 +81,13 @@ stop() {
     ) 9>"$state_dir/lock"
 }
 
-run() {
+running() {
     [ -f "$state_dir/prefix.ready" ] && [ -f "$state_dir/display" ] \
-        && kill -0 "$(cat "$state_dir/xvfb.pid" 2>/dev/null)" 2>/dev/null || start || return 1
+        && kill -0 "$(cat "$state_dir/xvfb.pid" 2>/dev/null)" 2>/dev/null
+}
+
+run() {
+    running || start || return 1
     export DISPLAY="$(cat "$state_dir/display")"
     local out
     out="$(mktemp "$state_dir/run.XXXXXX")"
@@ -93,8 +99,18 @@ run() {
     return $rc
 }
 
+once() {
+    local was_running=0
+    running && was_running=1
+    run "$@"
+    local rc=$?
+    [ $was_running -eq 1 ] || stop
+    return $rc
+}
+
 case "$command" in
 start) start ;;
+once) once "$@" ;;
 stop) stop ;;
 run) run "$@" ;;
 *) log "unknown command $command"; exit 2 ;;

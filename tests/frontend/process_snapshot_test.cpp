@@ -22,7 +22,6 @@ const ProcessEntry* FindEntry(const ProcessList& processes, unsigned long proces
     return found;
 }
 
-// The lowest processor and all processors of this machine, as masks a process may take.
 unsigned long ActiveProcessorMask() {
     SYSTEM_INFO info{};
     ::GetSystemInfo(&info);
@@ -31,6 +30,13 @@ unsigned long ActiveProcessorMask() {
 
 unsigned long LowestBit(unsigned long mask) {
     return mask & (~mask + 1);
+}
+
+unsigned long HighestBit(unsigned long mask) {
+    unsigned long bit = 0;
+    for (unsigned long rest = mask; rest != 0; rest &= rest - 1)
+        bit = LowestBit(rest);
+    return bit;
 }
 
 // A copy of waiter.exe under a directory whose name holds a dot, removed again at the end.
@@ -187,11 +193,13 @@ void ExpectSentinel(const ProcessEntry& entry) {
 } // namespace
 
 TEST(TakeProcessSnapshot, ListsHelperProcessesWithTheirIdsNamesAndMasks) {
+    // Neither is the mask the helpers inherit (all processors) on a multiprocessor machine.
     const unsigned long lowest = LowestBit(ActiveProcessorMask());
+    const unsigned long highest = HighestBit(ActiveProcessorMask());
     HelperProcess first;
     HelperProcess second;
     ASSERT_TRUE(first.SetMask(lowest));
-    ASSERT_TRUE(second.SetMask(ActiveProcessorMask()));
+    ASSERT_TRUE(second.SetMask(highest));
 
     ProcessList processes;
     TakeProcessSnapshot(processes);
@@ -203,7 +211,7 @@ TEST(TakeProcessSnapshot, ListsHelperProcessesWithTheirIdsNamesAndMasks) {
     EXPECT_EQ("waiter.exe", firstEntry->fileName);
     EXPECT_EQ(lowest, firstEntry->affinityMask);
     EXPECT_EQ("waiter.exe", secondEntry->fileName);
-    EXPECT_EQ(ActiveProcessorMask(), secondEntry->affinityMask);
+    EXPECT_EQ(highest, secondEntry->affinityMask);
 }
 
 TEST(TakeProcessSnapshot, NamesAProgramInADottedDirectoryByItsLastComponent) {
@@ -228,6 +236,20 @@ TEST(TakeProcessSnapshot, AppendsToWhatTheListAlreadyHolds) {
     ASSERT_GE(processes.size(), 2u);
     ExpectSentinel(processes.front());
     EXPECT_NE(nullptr, FindEntry(processes, ::GetCurrentProcessId()));
+}
+
+// A process that ends between the enumeration and its reading is left out.
+TEST(ReadProcessEntry, ReportsAnEndedProcessAsNotOpenedAndLeavesTheEntry) {
+    const unsigned long ended = EndedProcessId();
+    ProcessEntry entry = SentinelEntry();
+    std::string message = "nothing thrown";
+    try {
+        ReadProcessEntry(entry, ended);
+    } catch (const std::string& thrown) {
+        message = thrown;
+    }
+    EXPECT_EQ("Error opening process!", message);
+    ExpectSentinel(entry);
 }
 
 // The idle process's identifier never opens, so it is never listed.

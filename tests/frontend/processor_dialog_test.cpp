@@ -1,9 +1,10 @@
-// The processor dialog as a user meets it: opened from its real template, answered from a timer
-// on this thread with clicks and keys, with the machine's processors chosen through the back
-// end's platform.
+// The processor dialog as a user meets it: opened from its real template, answered through
+// ModalDriver with clicks and keys, with the machine's processors chosen through the back end's
+// platform.
 #include "processor_dialog.h"
 
 #include "affinity_platform.h"
+#include "modal_driver.h"
 #include "resource.h"
 
 #include <gtest/gtest.h>
@@ -30,123 +31,17 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 namespace {
-constexpr char dialogCaption[] = "Processor Affinity";
-constexpr char messageBoxCaption[] = "Tandrel Pro";
 constexpr unsigned long untouched = 0xDEADBEEF;
-constexpr UINT tickMilliseconds = 20;
-// Not a time limit on the dialog: only a way out when a fault keeps a window open for ever.
-constexpr int ticksBeforeGivingUp = 500;
 
-std::string WindowText(HWND window) {
-    char text[256] = {};
-    ::GetWindowTextA(window, text, sizeof(text));
-    return text;
-}
-
-std::string ClassName(HWND window) {
-    char name[64] = {};
-    ::GetClassNameA(window, name, sizeof(name));
-    return name;
-}
-
-struct WindowSearch {
-    const char* caption; // nullptr: any dialog window
-    HWND found;
-};
-
-BOOL CALLBACK MatchDialogWindow(HWND window, LPARAM search) {
-    auto* wanted = reinterpret_cast<WindowSearch*>(search);
-    if (ClassName(window) != "#32770" || !::IsWindowVisible(window))
-        return TRUE;
-    if (wanted->caption && (WindowText(window) != wanted->caption || !::IsWindowEnabled(window)))
-        return TRUE;
-    wanted->found = window;
-    return FALSE;
-}
-
-// A shown, enabled dialog window of this thread with the caption, or any shown dialog window.
-HWND FindDialogWindow(const char* caption) {
-    WindowSearch search{caption, nullptr};
-    ::EnumThreadWindows(::GetCurrentThreadId(), MatchDialogWindow,
-                        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Answers the modal windows of this thread from a timer, one step per window, the way a user
-// would: each step waits until its window is shown and accepts input, then acts on it.
-class ModalScript {
-  public:
-    ModalScript& On(const char* caption, std::function<void(HWND)> action) {
-        steps_.push_back({caption, std::move(action)});
-        return *this;
-    }
-
-    // Runs `open`, which returns when its modal windows have ended.
-    void Run(const std::function<void()>& open) {
-        active_ = this;
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, tickMilliseconds, Tick);
-        open();
-        ::KillTimer(nullptr, timer);
-        active_ = nullptr;
-        EXPECT_EQ(steps_.size(), next_) << "steps left unanswered";
-    }
-
-  private:
-    struct Step {
-        const char* caption;
-        std::function<void(HWND)> action;
+// The Enter key, through the dialog manager, like ModalDriver::PressEscape.
+ModalDriver::Action PressEnter() {
+    return [](HWND dialog) {
+        HWND target = ::GetFocus();
+        if (!target || (target != dialog && !::IsChild(dialog, target)))
+            target = dialog;
+        ::PostMessageA(target, WM_KEYDOWN, VK_RETURN, 1);
+        ::PostMessageA(target, WM_KEYUP, VK_RETURN, 0xC0000001);
     };
-
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        if (active_)
-            active_->Advance();
-    }
-
-    void Advance() {
-        if (acting_)
-            return;
-        // After the last step no window of ours should stay: if one does, it is waited for too.
-        const bool done = next_ == steps_.size();
-        const HWND window = FindDialogWindow(done ? nullptr : steps_[next_].caption);
-        if (!window || done) {
-            if (window && ++waited_ > ticksBeforeGivingUp)
-                GiveUp("a dialog window stayed open after the last step: " + WindowText(window));
-            else if (!window && !done && ++waited_ > ticksBeforeGivingUp)
-                GiveUp(std::string("no window \"") + steps_[next_].caption + "\" appeared");
-            return;
-        }
-        waited_ = 0;
-        acting_ = true;
-        steps_[next_++].action(window);
-        acting_ = false;
-    }
-
-    void GiveUp(const std::string& why) {
-        ADD_FAILURE() << why;
-        next_ = steps_.size();
-        waited_ = 0;
-        while (const HWND window = FindDialogWindow(nullptr))
-            ::EndDialog(window, IDCANCEL);
-    }
-
-    static inline ModalScript* active_ = nullptr;
-    std::vector<Step> steps_;
-    size_t next_ = 0;
-    int waited_ = 0;
-    bool acting_ = false;
-};
-
-// A click is posted, so it reaches the control through the dialog's own message loop.
-void Click(HWND dialog, int controlId) {
-    ::PostMessageA(::GetDlgItem(dialog, controlId), BM_CLICK, 0, 0);
-}
-
-void PressKey(HWND dialog, WPARAM key) {
-    HWND target = ::GetFocus();
-    if (!target || (target != dialog && !::IsChild(dialog, target)))
-        target = dialog;
-    ::PostMessageA(target, WM_KEYDOWN, key, 1);
-    ::PostMessageA(target, WM_KEYUP, key, 0xC0000001);
 }
 
 struct Boxes {
@@ -164,33 +59,6 @@ Boxes ReadBoxes(HWND dialog) {
             boxes.checked |= 1ul << k;
     }
     return boxes;
-}
-
-struct ShownMessageBox {
-    std::string caption;
-    std::string text;
-    HICON icon = nullptr;
-    std::vector<std::string> buttons;
-};
-
-BOOL CALLBACK ReadMessageBoxChild(HWND child, LPARAM shown) {
-    auto* box = reinterpret_cast<ShownMessageBox*>(shown);
-    const std::string className = ClassName(child);
-    const LONG style = ::GetWindowLongA(child, GWL_STYLE);
-    if (className == "Static" && (style & SS_TYPEMASK) == SS_ICON)
-        box->icon = reinterpret_cast<HICON>(::SendMessageA(child, STM_GETICON, 0, 0));
-    else if (className == "Static" && !WindowText(child).empty())
-        box->text = WindowText(child);
-    else if (className == "Button" && ::IsWindowVisible(child))
-        box->buttons.push_back(WindowText(child));
-    return TRUE;
-}
-
-ShownMessageBox ReadMessageBox(HWND window) {
-    ShownMessageBox box;
-    box.caption = WindowText(window);
-    ::EnumChildWindows(window, ReadMessageBoxChild, reinterpret_cast<LPARAM>(&box));
-    return box;
 }
 
 // Stands in for the machine's processors.
@@ -213,14 +81,21 @@ class ProcessorDialogTest : public testing::Test {
     }
     void TearDown() override { ::DestroyWindow(owner_); }
 
-    // Opens the dialog on a machine with the given processors and runs the script against it.
-    bool Show(DWORD_PTR activeProcessors, unsigned long initialMask, ModalScript& script) {
+    // Opens the dialog on a machine with the given processors; `user` answers it.
+    bool Show(DWORD_PTR activeProcessors, unsigned long initialMask) {
         FakeProcessors processors(activeProcessors);
         ScopedAffinityPlatform scoped(processors);
-        bool confirmed = false;
-        script.Run([&] { confirmed = ShowProcessorDialog(owner_, initialMask, &result_); });
-        return confirmed;
+        return ShowProcessorDialog(owner_, initialMask, &result_);
     }
+
+    // Every window the test queued an action for was shown, and nothing else.
+    void ExpectAllAnswered() {
+        EXPECT_EQ(0u, user.pendingActions());
+        for (const ShownDialog& shown : user.shown())
+            EXPECT_TRUE(shown.expected) << "unexpected window \"" << shown.caption << "\"";
+    }
+
+    ModalDriver user;
 
     HWND owner_ = nullptr;
     unsigned long result_ = untouched;
@@ -232,120 +107,126 @@ TEST_F(ProcessorDialogTest, EnablesExactlyTheBoxesOfTheActiveProcessors) {
         SCOPED_TRACE(testing::Message() << "active processors 0x" << std::hex << active);
         Boxes boxes;
         HWND shownOwner = nullptr;
-        ModalScript script;
-        script.On(dialogCaption, [&](HWND dialog) {
+        user.Then([&](HWND dialog) {
             boxes = ReadBoxes(dialog);
             shownOwner = ::GetWindow(dialog, GW_OWNER);
-            Click(dialog, IDCANCEL);
+            ModalDriver::Click(IDCANCEL)(dialog);
         });
-        EXPECT_FALSE(Show(active, 0, script));
+        EXPECT_FALSE(Show(active, 0));
         EXPECT_EQ(static_cast<unsigned long>(active), boxes.enabled);
         EXPECT_EQ(0ul, boxes.checked);
         EXPECT_EQ(owner_, shownOwner);
     }
+    ExpectAllAnswered();
 }
 
 TEST_F(ProcessorDialogTest, ChecksOnlyInitialBitsOfPresentProcessors) {
     Boxes boxes;
-    ModalScript script;
-    script.On(dialogCaption, [&](HWND dialog) {
+    user.Then([&](HWND dialog) {
         boxes = ReadBoxes(dialog);
-        Click(dialog, IDOK);
+        ModalDriver::Click(IDOK)(dialog);
     });
-    EXPECT_TRUE(Show(0x3, 0xFFFFFFFE, script));
+    EXPECT_TRUE(Show(0x3, 0xFFFFFFFE));
     EXPECT_EQ(0x3ul, boxes.enabled);
     EXPECT_EQ(0x2ul, boxes.checked);
     EXPECT_EQ(0x2ul, result_);
+    ExpectAllAnswered();
 }
 
+// The dialog stays usable after the warning: the user then checks a box and confirms.
 TEST_F(ProcessorDialogTest, OkWithNoBoxCheckedWarnsAndStaysOpen) {
-    ShownMessageBox warning;
     Boxes afterWarning;
-    bool openAfterWarning = false;
-    ModalScript script;
-    script.On(dialogCaption, [](HWND dialog) { Click(dialog, IDOK); })
-        .On(messageBoxCaption,
-            [&](HWND box) {
-                warning = ReadMessageBox(box);
-                Click(box, IDOK);
-            })
-        .On(dialogCaption, [&](HWND dialog) {
-            openAfterWarning = ::IsWindowVisible(dialog) != FALSE;
-            afterWarning = ReadBoxes(dialog);
-            Click(dialog, IDCANCEL);
-        });
+    user.Then([&](HWND dialog) {
+        // Sent, not posted: the warning opens and is answered before the click returns.
+        ::SendMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+        afterWarning = ReadBoxes(dialog);
+        ModalDriver::Check({IDC_CPU_FIRST + 1}, IDOK)(dialog);
+    });
+    user.Then(ModalDriver::Click(IDOK)); // the warning
 
-    EXPECT_FALSE(Show(0x3, 0, script));
+    EXPECT_TRUE(Show(0x3, 0));
+    ASSERT_EQ(2u, user.shown().size());
+    const ShownDialog& warning = user.shown()[1];
     EXPECT_EQ("Tandrel Pro", warning.caption);
     EXPECT_EQ("You must select at least one CPU.", warning.text);
-    EXPECT_EQ(::LoadIconA(nullptr, IDI_WARNING), warning.icon);
-    EXPECT_EQ(std::vector<std::string>{"OK"}, warning.buttons);
-    EXPECT_TRUE(openAfterWarning);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), warning.icon);
+    EXPECT_EQ(std::vector<int>{IDOK}, warning.buttons);
     EXPECT_EQ(0x3ul, afterWarning.enabled);
     EXPECT_EQ(0ul, afterWarning.checked);
-    EXPECT_EQ(untouched, result_);
+    EXPECT_EQ(0x2ul, result_);
+    ExpectAllAnswered();
 }
 
 TEST_F(ProcessorDialogTest, CheckingCpu0AndCpu1GivesMask3) {
-    ModalScript script;
-    script.On(dialogCaption, [](HWND dialog) {
-        Click(dialog, IDC_CPU_FIRST);
-        Click(dialog, IDC_CPU_FIRST + 1);
-        Click(dialog, IDOK);
-    });
-    EXPECT_TRUE(Show(0x3, 0, script));
+    user.Then(ModalDriver::Check({IDC_CPU_FIRST, IDC_CPU_FIRST + 1}, IDOK));
+    EXPECT_TRUE(Show(0x3, 0));
     EXPECT_EQ(0x3ul, result_);
+    ASSERT_EQ(1u, user.shown().size());
+    EXPECT_EQ("Processor Affinity", user.shown()[0].caption);
+    ExpectAllAnswered();
 }
 
 TEST_F(ProcessorDialogTest, EnterConfirmsLikeOk) {
-    ModalScript script;
-    script.On(dialogCaption, [](HWND dialog) {
-        Click(dialog, IDC_CPU_FIRST + 1);
-        PressKey(dialog, VK_RETURN);
+    user.Then([](HWND dialog) {
+        ModalDriver::Click(IDC_CPU_FIRST + 1)(dialog);
+        PressEnter()(dialog);
     });
-    EXPECT_TRUE(Show(0x3, 0, script));
+    EXPECT_TRUE(Show(0x3, 0));
     EXPECT_EQ(0x2ul, result_);
+    ExpectAllAnswered();
 }
 
 TEST_F(ProcessorDialogTest, AllBoxesOfA32ProcessorMachineGiveEveryBit) {
-    ModalScript script;
-    script.On(dialogCaption, [](HWND dialog) {
-        for (int k = 0; k < 32; ++k)
-            Click(dialog, IDC_CPU_FIRST + k);
-        Click(dialog, IDOK);
+    std::vector<int> everyBox;
+    for (int id = IDC_CPU_FIRST; id <= IDC_CPU_LAST; ++id)
+        everyBox.push_back(id);
+    Boxes boxes;
+    // A posted click toggles even a disabled box, so what the user could click is read first.
+    user.Then([&](HWND dialog) {
+        boxes = ReadBoxes(dialog);
+        ModalDriver::Check(everyBox, IDOK)(dialog);
     });
-    EXPECT_TRUE(Show(0xFFFFFFFF, 0, script));
+    EXPECT_TRUE(Show(0xFFFFFFFF, 0));
+    EXPECT_EQ(0xFFFFFFFFul, boxes.enabled);
     EXPECT_EQ(0xFFFFFFFFul, result_);
+    ExpectAllAnswered();
 }
 
 TEST_F(ProcessorDialogTest, CancelEscapeAndTheCloseBoxLeaveTheResultAsItWas) {
     const struct {
         const char* way;
-        std::function<void(HWND)> leave;
+        ModalDriver::Action leave;
     } ways[] = {
-        {"Cancel", [](HWND dialog) { Click(dialog, IDCANCEL); }},
-        {"Escape", [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }},
-        {"close box", [](HWND dialog) { ::PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }},
+        {"Cancel", ModalDriver::Click(IDCANCEL)},
+        {"Escape", ModalDriver::PressEscape()},
+        {"close box", ModalDriver::CloseBox()},
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.way);
         result_ = untouched;
-        ModalScript script;
-        script.On(dialogCaption, [&](HWND dialog) {
-            Click(dialog, IDC_CPU_FIRST); // a choice that must not reach the caller
+        // A box is ticked first, so a choice that leaked out would show in the result.
+        user.Then([&](HWND dialog) {
+            ::SendDlgItemMessageA(dialog, IDC_CPU_FIRST, BM_CLICK, 0, 0);
             way.leave(dialog);
         });
-        EXPECT_FALSE(Show(0x3, 0, script));
+        EXPECT_FALSE(Show(0x3, 0));
         EXPECT_EQ(untouched, result_);
     }
+    ExpectAllAnswered();
 }
 
 TEST_F(ProcessorDialogTest, EndsAtOnceAsACancelWhenItsObjectCannotBeMade) {
+    // Should the dialog be shown anyway, nothing in it could end it: end it from outside.
+    bool shownWithoutObject = false;
+    user.Then([&](HWND dialog) {
+        shownWithoutObject = true;
+        ::EndDialog(dialog, IDCANCEL);
+    });
     failNextNothrowAllocation = true;
     nothrowAllocationFailed = false;
-    ModalScript script; // no steps: the dialog must never be shown
-    EXPECT_FALSE(Show(0x3, 0x1, script));
+    EXPECT_FALSE(Show(0x3, 0x1));
     failNextNothrowAllocation = false;
     EXPECT_TRUE(nothrowAllocationFailed) << "the dialog's object was not made with new (nothrow)";
+    EXPECT_FALSE(shownWithoutObject);
     EXPECT_EQ(untouched, result_);
 }

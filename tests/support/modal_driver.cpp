@@ -7,6 +7,7 @@ thread_local ModalDriver* activeDriver = nullptr;
 
 constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr UINT kSettleMilliseconds = 50;
+constexpr int kMaxWaits = 40;
 
 bool IsDialogClass(HWND window) {
     char className[32] = {};
@@ -95,6 +96,13 @@ void CALLBACK ModalDriver::OnTimer(HWND, UINT, UINT_PTR timerId, DWORD) {
     if (driver == nullptr || driver->opened_.empty())
         return;
     HWND dialog = driver->opened_.front();
+    // A modal dialog is shown only when its loop first runs idle, which a due timer can precede:
+    // wait for the user to be able to see it.
+    if (::IsWindow(dialog) && !::IsWindowVisible(dialog) && ++driver->waits_ < kMaxWaits) {
+        ::SetTimer(nullptr, 0, kSettleMilliseconds, OnTimer);
+        return;
+    }
+    driver->waits_ = 0;
     driver->opened_.pop_front();
     if (::IsWindow(dialog) && IsDialogClass(dialog))
         driver->Handle(dialog);

@@ -51,6 +51,7 @@ class ModalDriver {
     HHOOK hook_ = nullptr;
     std::deque<Action> actions_;
     std::deque<HWND> opened_;
+    int waits_ = 0;
     std::vector<ShownDialog> shown_;
 };
 

@@ -1,0 +1,173 @@
+#include "affinity_manager.h"
+
+#include "affinity.h"
+#include "module_state.h"
+#include "unique_handle.h"
+
+#include <new>
+
+HRESULT AffinityManager::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
+    if (object == nullptr)
+        return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr && !::IsEqualIID(iid, IID_IUnknown))
+        return CLASS_E_NOAGGREGATION;
+    AffinityManager* made = new (std::nothrow) AffinityManager(outer);
+    if (made == nullptr)
+        return E_OUTOFMEMORY;
+    HRESULT hr = outer != nullptr ? made->inner_.QueryInterface(iid, object)
+                                  : made->QueryInterface(iid, object);
+    if (FAILED(hr))
+        delete made;
+    return hr;
+}
+
+AffinityManager::AffinityManager(IUnknown* outer) : outer_(outer), inner_(*this) {
+    LockModule();
+}
+
+AffinityManager::~AffinityManager() {
+    UnlockModule();
+}
+
+HRESULT AffinityManager::TableQueryInterface(REFIID iid, void** object) {
+    if (object == nullptr)
+        return E_POINTER;
+    if (::IsEqualIID(iid, IID_IAffinityManager) || ::IsEqualIID(iid, IID_IDispatch) ||
+        ::IsEqualIID(iid, IID_IUnknown)) {
+        *object = static_cast<IAffinityManager*>(this);
+    } else if (::IsEqualIID(iid, IID_ISupportErrorInfo)) {
+        *object = static_cast<ISupportErrorInfo*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+HRESULT AffinityManager::QueryInterface(REFIID iid, void** object) {
+    if (outer_ == nullptr)
+        return TableQueryInterface(iid, object);
+    HRESULT hr = outer_->QueryInterface(iid, object);
+    if (FAILED(hr) && outer_ != static_cast<IAffinityManager*>(this))
+        hr = TableQueryInterface(iid, object);
+    return hr;
+}
+
+ULONG AffinityManager::AddRef() {
+    if (outer_ != nullptr)
+        return outer_->AddRef();
+    return ++references_;
+}
+
+ULONG AffinityManager::Release() {
+    if (outer_ != nullptr)
+        return outer_->Release();
+    LONG remaining = --references_;
+    if (remaining == 0)
+        delete this;
+    return remaining;
+}
+
+HRESULT AffinityManager::InnerUnknown::QueryInterface(REFIID iid, void** object) {
+    if (object == nullptr)
+        return E_POINTER;
+    if (::IsEqualIID(iid, IID_IUnknown)) {
+        *object = static_cast<IUnknown*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return owner_.TableQueryInterface(iid, object);
+}
+
+ULONG AffinityManager::InnerUnknown::AddRef() {
+    return ++owner_.references_;
+}
+
+ULONG AffinityManager::InnerUnknown::Release() {
+    LONG remaining = --owner_.references_;
+    if (remaining == 0)
+        delete &owner_;
+    return remaining;
+}
+
+HRESULT AffinityManager::InterfaceSupportsErrorInfo(REFIID iid) {
+    return ::IsEqualIID(iid, IID_IAffinityManager) ? S_OK : S_FALSE;
+}
+
+HRESULT AffinityManager::GetTypeInfoCount(UINT* count) {
+    if (count == nullptr)
+        return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT AffinityManager::GetTypeInfo(UINT, LCID locale, ITypeInfo** info) {
+    return AffinityManagerTypeInfo().GetTypeInfo(locale, info);
+}
+
+HRESULT AffinityManager::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID locale,
+                                       DISPID* ids) {
+    return AffinityManagerTypeInfo().GetIDsOfNames(locale, names, count, ids);
+}
+
+HRESULT AffinityManager::Invoke(DISPID member, REFIID, LCID locale, WORD flags, DISPPARAMS* params,
+                                VARIANT* result, EXCEPINFO* exception, UINT* argumentError) {
+    return AffinityManagerTypeInfo().Invoke(static_cast<IAffinityManager*>(this), member, locale,
+                                            flags, params, result, exception, argumentError);
+}
+
+HRESULT AffinityManager::GetProcessAffinity(LONG pid, LONG* pAffinity) {
+    if (pAffinity == nullptr)
+        return E_POINTER;
+    UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(pid)));
+    if (!process)
+        return E_FAIL;
+    DWORD_PTR processMask = 0;
+    DWORD_PTR systemMask = 0;
+    if (!::GetProcessAffinityMask(process.get(), &processMask, &systemMask))
+        return E_FAIL;
+    *pAffinity = static_cast<LONG>(static_cast<unsigned long>(processMask));
+    return S_OK;
+}
+
+HRESULT AffinityManager::SetProcessAffinity(LONG pid, LONG Affinity) {
+    UniqueHandle process(::OpenProcess(PROCESS_SET_INFORMATION, FALSE, static_cast<DWORD>(pid)));
+    if (!process)
+        return E_FAIL;
+    // The bits of the signed value, not its sign extension.
+    DWORD_PTR mask = static_cast<unsigned long>(Affinity);
+    return ::SetProcessAffinityMask(process.get(), mask) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT AffinityManager::EnableServiceManipulation() {
+    return ::EnableServiceManipulation() ? S_OK : E_FAIL;
+}
+
+HRESULT AffinityManager::GenerateAllProcessorsMask(LONG* pMask) {
+    if (pMask == nullptr)
+        return E_POINTER;
+    *pMask = static_cast<LONG>(::GenerateAllProcessorsMask());
+    return S_OK;
+}
+
+HRESULT AffinityManager::MoveProcesses(VARIANT PIDArray, LONG mask) {
+    PidList list = PidListFromVariant(PIDArray);
+    if (!list.allocated())
+        return E_INVALIDARG;
+    return ::MoveProcesses(list.count(), list.ids(), static_cast<unsigned long>(mask)) ? S_OK
+                                                                                       : E_FAIL;
+}
+
+HRESULT AffinityManager::MoveAllProcesses(LONG mask) {
+    return ::MoveAllProcesses(static_cast<unsigned long>(mask)) ? S_OK : E_FAIL;
+}
+
+HRESULT AffinityManager::IsolateProcesses(VARIANT PIDArray, LONG mask) {
+    PidList list = PidListFromVariant(PIDArray);
+    if (!list.allocated())
+        return E_INVALIDARG;
+    return ::IsolateProcesses(list.count(), list.ids(), static_cast<unsigned long>(mask)) ? S_OK
+                                                                                          : E_FAIL;
+}

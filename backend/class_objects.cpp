@@ -1,0 +1,32 @@
+// The exports through which COM finds the library's classes and asks whether it may unload it.
+#include "module_state.h"
+
+#include <objbase.h>
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    if (object == nullptr)
+        return E_POINTER;
+    *object = nullptr;
+    for (ClassEntry* entry = ClassTableBegin(); entry != ClassTableEnd(); ++entry) {
+        if (!::IsEqualCLSID(clsid, *entry->clsid))
+            continue;
+        if (entry->factory == nullptr) {
+            ::EnterCriticalSection(&ClassTableLock());
+            if (entry->factory == nullptr) {
+                IUnknown* factory = nullptr;
+                if (SUCCEEDED(
+                        entry->createFactory(IID_IUnknown, reinterpret_cast<void**>(&factory))))
+                    entry->factory = factory;
+            }
+            ::LeaveCriticalSection(&ClassTableLock());
+            if (entry->factory == nullptr)
+                return E_OUTOFMEMORY;
+        }
+        return entry->factory->QueryInterface(iid, object);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+STDAPI DllCanUnloadNow() {
+    return ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}

@@ -1,0 +1,46 @@
+// The type information of one dual interface, loaded from the registered type library on first
+// use and kept, with a cache of its member names, until the module state is torn down.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <atomic>
+#include <vector>
+
+class TypeInfoHolder {
+  public:
+    TypeInfoHolder(const IID& iid, const GUID& libid, WORD majorVersion, WORD minorVersion);
+    TypeInfoHolder(const TypeInfoHolder&) = delete;
+    TypeInfoHolder& operator=(const TypeInfoHolder&) = delete;
+
+    void Initialize();
+    void Terminate();
+
+    // The IDispatch operations of an object whose dual face is `self`. Each fails with the
+    // loader's error while the type library is not registered, and the next call tries again.
+    HRESULT GetTypeInfo(LCID locale, ITypeInfo** info);
+    HRESULT GetIDsOfNames(LCID locale, LPOLESTR* names, UINT count, DISPID* ids);
+    HRESULT Invoke(IDispatch* self, DISPID member, LCID locale, WORD flags, DISPPARAMS* params,
+                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError);
+
+  private:
+    struct MemberName {
+        BSTR name;
+        UINT length;
+        DISPID id;
+    };
+
+    HRESULT EnsureLoaded(LCID locale, ITypeInfo** info);
+    void BuildNameCache(ITypeInfo* info);
+    const MemberName* FindName(const OLECHAR* name) const;
+
+    const IID& iid_;
+    const GUID& libid_;
+    WORD majorVersion_;
+    WORD minorVersion_;
+    CRITICAL_SECTION lock_;
+    // Published only after the name cache is complete; read without the lock.
+    std::atomic<ITypeInfo*> info_{nullptr};
+    std::vector<MemberName> names_;
+};

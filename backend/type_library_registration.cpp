@@ -1,0 +1,92 @@
+#include "type_library_registration.h"
+
+#include "module_state.h"
+#include "unique_handle.h"
+
+#include <cstring>
+
+namespace {
+HRESULT LoadFrom(const char* path, ITypeLib** library, BSTR* loadedPath) {
+    wchar_t widePath[MAX_PATH + 8] = {};
+    ::MultiByteToWideChar(CP_ACP, 0, path, -1, widePath, MAX_PATH + 7);
+    HRESULT result = ::LoadTypeLib(widePath, library);
+    if (FAILED(result))
+        return result;
+    *loadedPath = ::SysAllocString(widePath);
+    if (*loadedPath == nullptr) {
+        (*library)->Release();
+        *library = nullptr;
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+struct TypeLibraryUse {
+    ITypeLib* library = nullptr;
+    BSTR path = nullptr;
+    ~TypeLibraryUse() {
+        if (library != nullptr)
+            library->Release();
+        ::SysFreeString(path);
+    }
+};
+
+using UnRegisterTypeLibFunction = HRESULT(WINAPI*)(REFGUID, WORD, WORD, LCID, SYSKIND);
+} // namespace
+
+HRESULT LoadModuleTypeLibrary(ITypeLib** library, BSTR* path) {
+    *library = nullptr;
+    *path = nullptr;
+    // Room for ".tlb" after a path of the longest length the system reports.
+    char modulePath[MAX_PATH + 8] = {};
+    if (::GetModuleFileNameA(ThisModule(), modulePath, MAX_PATH - 1) == 0)
+        return HRESULT_FROM_WIN32(::GetLastError());
+    if (SUCCEEDED(LoadFrom(modulePath, library, path)))
+        return S_OK;
+
+    // A library built without its type library may ship it beside itself.
+    char* dot = std::strrchr(modulePath, '.');
+    std::strcpy(dot != nullptr ? dot : modulePath + std::strlen(modulePath), ".tlb");
+    return LoadFrom(modulePath, library, path);
+}
+
+HRESULT RegisterModuleTypeLibrary() {
+    TypeLibraryUse use;
+    HRESULT result = LoadModuleTypeLibrary(&use.library, &use.path);
+    if (FAILED(result))
+        return result;
+    // The help directory is the loaded file's directory, separator included.
+    size_t length = ::SysStringLen(use.path);
+    size_t cut = length;
+    while (cut > 0 && use.path[cut - 1] != L'\\' && use.path[cut - 1] != L'/' &&
+           use.path[cut - 1] != L':')
+        --cut;
+    BSTR helpDirectory = ::SysAllocStringLen(use.path, static_cast<UINT>(cut));
+    if (helpDirectory == nullptr)
+        return E_OUTOFMEMORY;
+    result = ::RegisterTypeLib(use.library, use.path, helpDirectory);
+    ::SysFreeString(helpDirectory);
+    return result;
+}
+
+HRESULT UnregisterModuleTypeLibrary() {
+    TypeLibraryUse use;
+    HRESULT result = LoadModuleTypeLibrary(&use.library, &use.path);
+    if (FAILED(result))
+        return result;
+    TLIBATTR* attributes = nullptr;
+    if (FAILED(use.library->GetLibAttr(&attributes)))
+        return result;
+    // Looked up at run time: older systems' automation libraries lack it, and then the record
+    // simply stays.
+    UniqueModule automation(::LoadLibraryA("oleaut32.dll"));
+    if (automation) {
+        auto unregister = reinterpret_cast<UnRegisterTypeLibFunction>(
+            reinterpret_cast<void*>(::GetProcAddress(automation.get(), "UnRegisterTypeLib")));
+        if (unregister != nullptr)
+            unregister(attributes->guid, attributes->wMajorVerNum, attributes->wMinorVerNum,
+                       attributes->lcid, attributes->syskind);
+    }
+    use.library->ReleaseTLibAttr(attributes);
+    return result;
+}

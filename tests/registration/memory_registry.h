@@ -1,0 +1,68 @@
+// An in-memory registry behind the reader's seam, with the refusals that the real registry of a
+// test prefix cannot be made to produce.
+#pragma once
+
+#include "registry_access.h"
+
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+class MemoryRegistry final : public RegistryAccess {
+  public:
+    MemoryRegistry();
+
+    LONG OpenKey(HKEY parent, const char* name, REGSAM access, HKEY* key) override;
+    LONG CreateKey(HKEY parent, const char* name, REGSAM access, HKEY* key) override;
+    LONG SetValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size) override;
+    LONG DeleteValue(HKEY key, const char* name) override;
+    LONG DeleteKey(HKEY parent, const char* name) override;
+    LONG EnumKey(HKEY key, DWORD index, char* name, DWORD* nameSize) override;
+    LONG QueryInfo(HKEY key, DWORD* subkeys, DWORD* values) override;
+    LONG CloseKey(HKEY key) override;
+
+    // Paths are root names and key names joined by "\", e.g. "HKCR\a\b".
+    void AddKey(const std::string& path);
+    void AddString(const std::string& path, const std::string& name, const std::string& value);
+    // Every key and value, one line each, sorted: "HKCR\a" and "HKCR\a\b [name] = S:text".
+    std::string Dump() const;
+    // Handles that the reader opened and has not closed.
+    int OpenHandles() const;
+
+    // Keys that may only be opened with KEY_READ: no writes, deletions or subkeys through them.
+    std::set<std::string> readOnlyKeys;
+    // Parents under which no key can be created.
+    std::set<std::string> noCreateUnder;
+    // Keys whose handles fail to close (the handle is released all the same).
+    std::set<std::string> failCloseOf;
+
+  private:
+    struct Value {
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    struct NoCase {
+        bool operator()(const std::string& a, const std::string& b) const;
+    };
+    struct Key {
+        std::map<std::string, std::unique_ptr<Key>, NoCase> subkeys;
+        std::map<std::string, Value, NoCase> values;
+    };
+    struct Handle {
+        std::string path;
+        REGSAM access;
+    };
+
+    Key* Find(const std::string& path) const;
+    const Handle* HandleOf(HKEY key) const;
+    std::string PathOf(HKEY parent, const char* name, LONG& status) const;
+    bool IsReadOnly(const std::string& path) const;
+    HKEY NewHandle(const std::string& path, REGSAM access);
+    static void DumpKey(const Key& key, const std::string& path, std::vector<std::string>& lines);
+
+    std::map<std::string, std::unique_ptr<Key>, NoCase> roots_;
+    std::map<HKEY, Handle> handles_;
+    ULONG_PTR nextHandle_ = 0x1000;
+};
