@@ -5,6 +5,7 @@
 #include "affinity.h"
 #include "main_window.h"
 #include "resource.h"
+#include "snapshot_platform.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -53,6 +54,21 @@ void RightClick(HWND listView, int x, int y) {
     ::PostMessageA(listView, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
     ::PostMessageA(listView, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
     PumpMessages();
+}
+
+class FailingEnumeration : public SnapshotPlatform {
+  public:
+    BOOL EnumerateProcesses(DWORD*, DWORD, DWORD*) override {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+};
+
+std::vector<std::string> RowTexts(const std::vector<ListRow>& rows) {
+    std::vector<std::string> texts;
+    for (const ListRow& row : rows)
+        texts.push_back(row.process + " | " + row.pid + " | " + row.mask);
+    return texts;
 }
 
 int SelectedCount(HWND listView) {
@@ -348,4 +364,46 @@ TEST_F(MainWindowTest, ClosingPostsQuitAndKeepsTheWindow) {
     ASSERT_TRUE(::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(0u, quit.wParam);
     EXPECT_TRUE(::IsWindow(window_));
+}
+
+TEST_F(MainWindowTest, FailedSnapshotShowsTheErrorAndKeepsTheRows) {
+    std::vector<HelperProcess> helpers = StartHelpers(1);
+    OpenWindow();
+    std::vector<std::string> before = RowTexts(rows());
+    ASSERT_TRUE(helpers[0].SetMask(2));
+    FailingEnumeration failing;
+    ScopedSnapshotPlatform useFailing(failing);
+    ModalDriver dialogs;
+    HWND owner = nullptr;
+    dialogs.Then([&owner](HWND box) {
+        owner = ::GetWindow(box, GW_OWNER);
+        ModalDriver::Click(IDOK)(box);
+    });
+
+    ClickButton(IDC_REFRESH);
+
+    ASSERT_EQ(1u, dialogs.shown().size());
+    EXPECT_EQ("Tandrel Pro", dialogs.shown()[0].caption);
+    EXPECT_EQ("Error enumerating processes!", dialogs.shown()[0].text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), dialogs.shown()[0].icon);
+    EXPECT_EQ(std::vector<int>{IDOK}, dialogs.shown()[0].buttons);
+    EXPECT_EQ(window_, owner);
+    EXPECT_EQ(before, RowTexts(rows()));
+}
+
+TEST_F(MainWindowTest, FailedFirstSnapshotLeavesTheListEmpty) {
+    FailingEnumeration failing;
+    ScopedSnapshotPlatform useFailing(failing);
+    ModalDriver dialogs;
+    // The driver notes the main window too, which opens first and needs nothing.
+    dialogs.Then([](HWND) {});
+    dialogs.Then(ModalDriver::Click(IDOK));
+
+    OpenWindow();
+    PumpMessages();
+
+    ASSERT_EQ(2u, dialogs.shown().size());
+    EXPECT_EQ("Error enumerating processes!", dialogs.shown()[1].text);
+    EXPECT_EQ(0u, rows().size());
+    EXPECT_EQ("Affinity Mask", ReadColumn(list_, 2).header);
 }

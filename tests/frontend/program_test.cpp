@@ -31,9 +31,20 @@ class RunningProgram {
     HelperProcess process_;
 };
 
-// The main window of the program that runs; HelperProcess waited until it was idle.
 HWND MainWindow() {
     return ::FindWindowA(nullptr, "Tandrel Pro");
+}
+
+// The program's main window once it is shown; null if the program ended first. Waiting for the
+// program to be idle is not enough: a new process can go idle before its window exists.
+HWND WaitForMainWindow(const RunningProgram& program) {
+    for (DWORD waited = 0; waited < HANG_GUARD_MILLISECONDS && program.running(); waited += 50) {
+        HWND window = MainWindow();
+        if (window != nullptr && ::IsWindowVisible(window))
+            return window;
+        ::Sleep(50);
+    }
+    return nullptr;
 }
 
 class ProgramTest : public ::testing::Test {
@@ -45,7 +56,7 @@ class ProgramTest : public ::testing::Test {
 
 TEST_F(ProgramTest, ExitButtonEndsWithZero) {
     RunningProgram program;
-    HWND window = MainWindow();
+    HWND window = WaitForMainWindow(program);
     ASSERT_NE(nullptr, window);
     EXPECT_TRUE(::IsWindowVisible(window));
     ::PostMessageA(::GetDlgItem(window, 1006), BM_CLICK, 0, 0);
@@ -54,7 +65,7 @@ TEST_F(ProgramTest, ExitButtonEndsWithZero) {
 
 TEST_F(ProgramTest, CaptionCloseEndsWithZero) {
     RunningProgram program;
-    HWND window = MainWindow();
+    HWND window = WaitForMainWindow(program);
     ASSERT_NE(nullptr, window);
     ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(0u, program.ExitCode());
@@ -62,7 +73,7 @@ TEST_F(ProgramTest, CaptionCloseEndsWithZero) {
 
 TEST_F(ProgramTest, AltF4EndsWithZero) {
     RunningProgram program;
-    HWND window = MainWindow();
+    HWND window = WaitForMainWindow(program);
     ASSERT_NE(nullptr, window);
     // The key goes to the list, where the focus is; Alt is down (bit 29).
     HWND list = ::GetDlgItem(window, 1002);
@@ -73,7 +84,7 @@ TEST_F(ProgramTest, AltF4EndsWithZero) {
 
 TEST_F(ProgramTest, SecondStartEndsAtOnceAndLeavesTheFirstAlone) {
     RunningProgram first;
-    HWND window = MainWindow();
+    HWND window = WaitForMainWindow(first);
     ASSERT_NE(nullptr, window);
 
     RunningProgram second;
@@ -90,7 +101,7 @@ TEST_F(ProgramTest, SecondStartEndsAtOnceAndLeavesTheFirstAlone) {
 
 TEST_F(ProgramTest, SecondStartLeavesAHiddenFirstHidden) {
     RunningProgram first;
-    HWND window = MainWindow();
+    HWND window = WaitForMainWindow(first);
     ASSERT_NE(nullptr, window);
     ::SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_FALSE(::IsWindowVisible(window));
