@@ -53,7 +53,7 @@ void MeasurePair(BenchReport& report, const std::string& figure, long size, int 
 
 int main(int argc, char** argv) {
     BenchReport report(OutputDirectory(argc, argv), "changes");
-    const int repetitions = Repetitions(argc, argv, 21);
+    const int repetitions = Repetitions(argc, argv, 31);
     const unsigned long all = GenerateAllProcessorsMask();
     const unsigned long lowest = all & (~all + 1);
     const unsigned long rest = all & ~lowest;
