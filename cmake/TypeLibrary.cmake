@@ -56,3 +56,25 @@ add_custom_command(OUTPUT ${TANDREL_TYPELIB}
   VERBATIM)
 
 add_custom_target(tandrel_idl DEPENDS ${header} ${TANDREL_IDL_GUIDS} ${TANDREL_TYPELIB})
+
+# Where the target runs here, also write the library for 32-bit Windows, so that the tests can
+# read what the i686 build (never run here) links.
+if(TANDREL_CAN_RUN_TARGET AND system_kind STREQUAL "win64")
+  # Cached so that the tests directory sees it.
+  set(TANDREL_TYPELIB_WIN32 ${TANDREL_IDL_INCLUDE_DIR}/tandrel_pro_win32.tlb CACHE INTERNAL "")
+  set(widl_typelib_win32 ${TANDREL_IDL_INCLUDE_DIR}/tandrel_pro_widl_win32.tlb)
+  add_custom_command(OUTPUT ${widl_typelib_win32}
+    COMMAND ${TANDREL_WIDL} --win32 -DTANDREL_WIDL_TYPELIB -I ${wine_idl_dir} -L ${stdole_dir}
+      -t -o ${widl_typelib_win32} ${TANDREL_IDL}
+    DEPENDS ${TANDREL_IDL}
+    COMMENT "widl: 32-bit type library of tandrel_pro.idl"
+    VERBATIM)
+  add_custom_command(OUTPUT ${TANDREL_TYPELIB_WIN32}
+    COMMAND ${CMAKE_SOURCE_DIR}/cmake/wine-env.sh once ${CMAKE_BINARY_DIR}
+      ${writer} Z:${widl_typelib_win32} Z:${TANDREL_TYPELIB_WIN32} win32
+    # After the main library: two "once" runs side by side could stop each other's Wine.
+    DEPENDS ${writer} ${widl_typelib_win32} ${TANDREL_TYPELIB}
+    COMMENT "typelib_writer: tandrel_pro_win32.tlb for win32"
+    VERBATIM)
+  add_custom_target(tandrel_typelib_win32 ALL DEPENDS ${TANDREL_TYPELIB_WIN32})
+endif()

@@ -5,7 +5,8 @@ packages=(
     cmake ninja-build
     mingw-w64 mingw-w64-tools     # compilers for both targets, windres, widl
     googletest                    # sources, compiled for the Windows targets
-    wine wine64 wine64-tools      # runs the programs and the tests
+    wine wine64 fonts-wine        # runs the programs and the tests
+    wine64-tools libwine-dev      # widl 8 and the system IDL files for the interface description
     xvfb xauth x11-utils imagemagick  # private displays and screenshots
 )
 missing=()

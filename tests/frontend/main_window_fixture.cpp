@@ -84,7 +84,8 @@ void MainWindowTest::TearDown() {
 void MainWindowTest::OpenWindow() {
     window_ = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
                                    MainWindowProc, 0);
-    ASSERT_NE(nullptr, window_);
+    // Error 1400 here means that Wine could not start its desktop (explorer.exe) for this process.
+    ASSERT_NE(nullptr, window_) << "error " << ::GetLastError();
     list_ = ::GetDlgItem(window_, IDC_PROCESS_LIST);
     ASSERT_NE(nullptr, list_);
 }

@@ -11,7 +11,11 @@
 
 #include "com_ptr.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -112,7 +116,8 @@ ComPtr<ITypeInfo> WritableView(ITypeInfo* info) {
 
 class LibraryCopy {
   public:
-    LibraryCopy(ITypeLib* source, ICreateTypeLib2* target) : source_(source), target_(target) {}
+    LibraryCopy(ITypeLib* source, ICreateTypeLib2* target, SHORT targetPointerSize)
+        : source_(source), target_(target), targetPointerSize_(targetPointerSize) {}
 
     void Run() {
         CopyLibraryAttributes();
@@ -125,6 +130,9 @@ class LibraryCopy {
             FillDescription(index);
         Check(target_->SaveAllChanges(), "SaveAllChanges");
     }
+
+    // Vtable size of each written interface, by type description index.
+    const std::map<UINT, SHORT>& vtableSizes() const { return vtableSizes_; }
 
   private:
     struct Description {
@@ -144,7 +152,8 @@ class LibraryCopy {
         Check(target_->SetGuid(copy.guid), "SetGuid of the library");
         Check(target_->SetVersion(copy.wMajorVerNum, copy.wMinorVerNum), "SetVersion");
         Check(target_->SetLcid(copy.lcid), "SetLcid");
-        Check(target_->SetLibFlags(copy.wLibFlags), "SetLibFlags");
+        // The loader adds FHASDISKIMAGE to any library read from a file; it is not content.
+        Check(target_->SetLibFlags(copy.wLibFlags & ~LIBFLAG_FHASDISKIMAGE), "SetLibFlags");
         Check(target_->SetName(name.get()), "SetName of the library");
         if (doc.get() != nullptr)
             Check(target_->SetDocString(doc.get()), "SetDocString of the library");
@@ -221,8 +230,11 @@ class LibraryCopy {
         if (attr->typekind == TKIND_COCLASS)
             AddDispatch(target, attr->cImplTypes);
 
+        SHORT lastSlot = -1;
         for (UINT funcIndex = 0; funcIndex < attr->cFuncs; ++funcIndex)
-            CopyFunction(source, target, funcIndex);
+            lastSlot = std::max(lastSlot, CopyFunction(source, target, funcIndex));
+        if (attr->typekind == TKIND_INTERFACE && lastSlot >= 0)
+            vtableSizes_[index] = static_cast<SHORT>((lastSlot + 1) * targetPointerSize_);
 
         Check(target->SetTypeFlags(attr->wTypeFlags), "SetTypeFlags " + name.Narrow());
         Check(target->LayOut(), "LayOut " + name.Narrow());
@@ -239,7 +251,8 @@ class LibraryCopy {
         Check(target->SetImplTypeFlags(implIndex, 0), "SetImplTypeFlags IDispatch");
     }
 
-    void CopyFunction(ITypeInfo* source, ICreateTypeInfo2* target, UINT funcIndex) {
+    // Copies one function; returns its vtable slot.
+    SHORT CopyFunction(ITypeInfo* source, ICreateTypeInfo2* target, UINT funcIndex) {
         FuncDesc desc(source, funcIndex);
         FUNCDESC* func = desc.get();
         if (RefersToUserType(func->elemdescFunc.tdesc))
@@ -247,7 +260,11 @@ class LibraryCopy {
         for (SHORT param = 0; param < func->cParams; ++param)
             if (RefersToUserType(func->lprgelemdescParam[param].tdesc))
                 throw Failure{E_NOTIMPL, "a user-defined parameter type is not copied"};
-        Check(target->AddFuncDesc(funcIndex, func), "AddFuncDesc");
+        // The loader gave vtable offsets in this program's pointer size; the written library
+        // counts in the target's.
+        FUNCDESC written = *func;
+        written.oVft = static_cast<SHORT>(func->oVft / SHORT{sizeof(void*)} * targetPointerSize_);
+        Check(target->AddFuncDesc(funcIndex, &written), "AddFuncDesc");
 
         std::vector<BSTR> names(func->cParams + 1, nullptr);
         UINT nameCount = 0;
@@ -265,12 +282,46 @@ class LibraryCopy {
             Check(target->SetFuncDocString(funcIndex, doc.get()), "SetFuncDocString");
         if (helpContext != 0)
             Check(target->SetFuncHelpContext(funcIndex, helpContext), "SetFuncHelpContext");
+        return static_cast<SHORT>(func->oVft / SHORT{sizeof(void*)});
     }
 
     ITypeLib* source_;
     ICreateTypeLib2* target_;
+    SHORT targetPointerSize_;
     std::vector<Description> descriptions_;
+    std::map<UINT, SHORT> vtableSizes_;
 };
+
+// The platform's writer sizes an interface's vtable as its base's size in this program's pointer
+// size plus its own functions in the target's, so a SYS_WIN32 library written from an x86_64
+// program claims too many slots. The size is a 16-bit field of each type description's entry
+// in the "MSFT" file; this puts the right one there.
+void CorrectVtableSizes(const char* path, const std::map<UINT, SHORT>& sizes) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    auto read32 = [&](std::streamoff at) {
+        std::int32_t value = 0;
+        file.seekg(at);
+        file.read(reinterpret_cast<char*>(&value), sizeof value);
+        return value;
+    };
+    constexpr std::streamoff kVarFlags = 0x14, kTypeInfoCount = 0x20, kHeaderSize = 0x54;
+    constexpr std::int32_t kHasHelpDll = 0x100;
+    constexpr std::streamoff kVtableSizeInEntry = 0x4E;
+    std::int32_t count = read32(kTypeInfoCount);
+    std::streamoff entryOffsets = kHeaderSize + ((read32(kVarFlags) & kHasHelpDll) ? 4 : 0);
+    // The segment directory follows the entry offsets; its first segment holds the entries.
+    std::int32_t entries = read32(entryOffsets + 4 * static_cast<std::streamoff>(count));
+    for (const auto& [index, size] : sizes) {
+        if (static_cast<std::int32_t>(index) >= count)
+            throw Failure{E_UNEXPECTED, "type description index beyond the file's table"};
+        std::int32_t entry = read32(entryOffsets + 4 * static_cast<std::streamoff>(index));
+        file.seekp(entries + entry + kVtableSizeInEntry);
+        std::int16_t value = size;
+        file.write(reinterpret_cast<const char*>(&value), sizeof value);
+    }
+    if (!file)
+        throw Failure{E_FAIL, std::string("correcting the vtable sizes in ") + path};
+}
 
 int Run(const char* input, const char* output, const char* system) {
     SYSKIND kind;
@@ -288,7 +339,12 @@ int Run(const char* input, const char* output, const char* system) {
     ComPtr<ICreateTypeLib2> target;
     Check(::CreateTypeLib2(kind, Widen(output).c_str(), target.put()),
           std::string("CreateTypeLib2 ") + output);
-    LibraryCopy(source.get(), target.get()).Run();
+    SHORT targetPointerSize = kind == SYS_WIN64 ? 8 : 4;
+    LibraryCopy copy(source.get(), target.get(), targetPointerSize);
+    copy.Run();
+    target.reset();
+    if (targetPointerSize != sizeof(void*))
+        CorrectVtableSizes(output, copy.vtableSizes());
     return 0;
 }
 

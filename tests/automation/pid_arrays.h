@@ -1,0 +1,71 @@
+// PIDArray arguments in the shapes that clients and script engines pass.
+#pragma once
+
+#include "com_ptr.h"
+#include "unique_handle.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+struct SafeArrayTraits {
+    static SAFEARRAY* Invalid() { return nullptr; }
+    static bool IsValid(SAFEARRAY* array) { return array != nullptr; }
+    static void Close(SAFEARRAY* array) { ::SafeArrayDestroy(array); }
+};
+using UniqueSafeArray = UniqueResource<SAFEARRAY*, SafeArrayTraits>;
+
+// An owned VARIANT, cleared when done.
+class Variant {
+  public:
+    Variant() { ::VariantInit(&value_); }
+    explicit Variant(LONG number);
+    explicit Variant(const wchar_t* text);
+    explicit Variant(double number);
+    ~Variant() { ::VariantClear(&value_); }
+    Variant(const Variant&) = delete;
+    Variant& operator=(const Variant&) = delete;
+    VARIANT* get() { return &value_; }
+    const VARIANT& operator*() const { return value_; }
+
+  private:
+    VARIANT value_;
+};
+
+std::wstring DecimalText(unsigned long number);
+
+// A one-dimensional array of VT_VARIANT elements from `lowerBound` on.
+UniqueSafeArray VariantArray(std::vector<Variant*> elements, LONG lowerBound = 0);
+// A one-dimensional array of the given element type holding the numbers.
+UniqueSafeArray NumberArray(VARTYPE type, const std::vector<LONG>& numbers);
+
+// The argument itself, referring to (not owning) the array.
+VARIANT ArrayArgument(SAFEARRAY* array, VARTYPE type = VT_ARRAY | VT_VARIANT);
+
+// An object that reads like a JScript array: "length" and the members "0", "1", ...
+class ScriptArray final : public IDispatch {
+  public:
+    // Without a length it answers no "length" member.
+    static ComPtr<IDispatch> Make(std::vector<LONG> numbers, bool withLength = true);
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override;
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                        VARIANT* result, EXCEPINFO*, UINT*) override;
+
+  private:
+    ScriptArray(std::vector<LONG> numbers, bool withLength)
+        : numbers_(std::move(numbers)), withLength_(withLength) {}
+
+    static constexpr DISPID kLength = 100;
+    static constexpr DISPID kFirstElement = 1000;
+    std::vector<LONG> numbers_;
+    bool withLength_;
+    ULONG references_ = 1;
+};
