@@ -1,0 +1,3 @@
+#include "minimal_dialog_preparation.h"
+
+void PrepareMinimalDialog() {}
