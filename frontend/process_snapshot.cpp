@@ -4,6 +4,7 @@
 #include "snapshot_platform.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -50,7 +51,7 @@ void TakeProcessSnapshot(ProcessList& processes) {
         } catch (const std::string&) {
             continue; // a process we may not read, or one that has ended meanwhile
         }
-        processes.push_back(entry);
+        processes.push_back(std::move(entry));
     }
 }
 
