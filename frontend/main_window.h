@@ -2,15 +2,12 @@
 // processes and turns the user's commands into calls of the back end.
 #pragma once
 
+#include "program_title.h"
 #include "unique_handle.h"
 
 #include <windows.h>
 
 #include <vector>
-
-// The main window's caption; also the caption of every message box, the notification icon's tip
-// and the mark by which a second start finds a running instance.
-constexpr char PROGRAM_TITLE[] = "Tandrel Pro";
 
 // The notification icon's identifier and the message the shell sends about it.
 constexpr UINT TRAY_ICON_ID = 31415;

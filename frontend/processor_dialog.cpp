@@ -1,6 +1,7 @@
 #include "processor_dialog.h"
 
 #include "affinity.h"
+#include "program_title.h"
 #include "resource.h"
 
 #include <new>
@@ -78,7 +79,7 @@ class ProcessorDialog {
     void OnOk() {
         const unsigned long mask = CollectCheckedMask();
         if (mask == 0) {
-            ::MessageBoxA(dialogWindow, "You must select at least one CPU.", "Tandrel Pro",
+            ::MessageBoxA(dialogWindow, "You must select at least one CPU.", PROGRAM_TITLE,
                           MB_OK | MB_ICONWARNING);
             return;
         }
