@@ -4,6 +4,7 @@
 // calls through the same seam.
 #include "affinity.h"
 #include "affinity_platform.h"
+#include "bare_loops.h"
 #include "bench_report.h"
 #include "process_file_name.h"
 #include "process_snapshot.h"
@@ -109,30 +110,7 @@ class PretendSnapshotPlatform : public SnapshotPlatform {
     long processCount_;
 };
 
-// The floors: the same calls as the product, through the same seams, and nothing else.
-template <typename Platform> std::vector<DWORD> BareEnumerate(Platform& platform) {
-    for (DWORD capacity = 256;; capacity *= 2) {
-        std::vector<DWORD> ids(capacity);
-        const DWORD bytes = capacity * sizeof(DWORD);
-        DWORD written = 0;
-        if (!platform.EnumerateProcesses(ids.data(), bytes, &written))
-            return {};
-        if (written != bytes) {
-            ids.resize(written / sizeof(DWORD));
-            return ids;
-        }
-    }
-}
-
-void BareMove(AffinityPlatform& platform, const std::vector<DWORD>& ids, DWORD_PTR mask) {
-    for (DWORD id : ids) {
-        HANDLE process = platform.OpenProcess(PROCESS_SET_INFORMATION, id);
-        if (process == nullptr)
-            continue;
-        platform.SetProcessAffinityMask(process, mask);
-        platform.CloseHandle(process);
-    }
-}
+// The floors are the loops of bare_loops.h through the same seams as the product.
 
 // The same enumerations into one buffer that lives across calls: what the floor would be without
 // fresh memory for every enumeration. Not a floor the product may reach (it keeps nothing between
@@ -157,25 +135,6 @@ void BareMoveAllReusingBuffer(AffinityPlatform& platform, std::vector<DWORD>& bu
             return;
         }
     }
-}
-
-int BareSnapshot(SnapshotPlatform& platform) {
-    int read = 0;
-    for (DWORD id : BareEnumerate(platform)) {
-        HANDLE process = platform.OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, id);
-        if (process == nullptr)
-            continue;
-        HMODULE module = nullptr;
-        DWORD needed = 0;
-        char path[MAX_PATH];
-        DWORD_PTR processMask = 0, systemMask = 0;
-        if (platform.EnumerateProcessModules(process, &module, sizeof(module), &needed) &&
-            platform.ModuleFilePath(process, module, path, MAX_PATH) != 0 &&
-            platform.GetProcessAffinityMask(process, &processMask, &systemMask))
-            ++read;
-        platform.CloseHandle(process);
-    }
-    return read;
 }
 
 template <typename Work>

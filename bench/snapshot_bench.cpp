@@ -2,6 +2,7 @@
 // against a bare loop of exactly the platform calls it needs, the refresh against the snapshot
 // alone, all in the same run and in turns.
 #include "bare_calls.h"
+#include "bare_loops.h"
 #include "bench_report.h"
 #include "helper_pool.h"
 #include "main_window.h"
@@ -10,7 +11,6 @@
 #include "stopwatch.h"
 
 #include <commctrl.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <functional>
@@ -39,43 +39,61 @@ long ListRows(HWND window) {
         ::SendDlgItemMessageA(window, IDC_PROCESS_LIST, LVM_GETITEMCOUNT, 0, 0));
 }
 
-// Where the floor's time goes: the bare loop once more, each platform call timed on its own.
-void MeasureCallByCall(BenchReport& report, long size) {
+// The system's calls of the bare loop, each one timed on its own.
+class TimedCalls {
+  public:
     enum Call { kEnumerate, kOpen, kModules, kFileName, kAffinity, kClose, kCalls };
-    static const char* const names[kCalls] = {"EnumProcesses",          "OpenProcess",
-                                              "EnumProcessModules",     "GetModuleFileNameExA",
-                                              "GetProcessAffinityMask", "CloseHandle"};
-    double seconds[kCalls] = {};
-    long calls[kCalls] = {};
-    auto timed = [&](Call call, auto&& work) {
+
+    template <typename Work> auto Timed(Call call, Work&& work) {
         Stopwatch clock;
         auto result = work();
         seconds[call] += clock.Seconds();
         ++calls[call];
         return result;
-    };
-    const std::vector<DWORD> ids = timed(kEnumerate, [] { return BareEnumerate(); });
-    for (DWORD id : ids) {
-        HANDLE process = timed(kOpen, [&] {
-            return ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
-        });
-        if (process == nullptr)
-            continue;
-        HMODULE module = nullptr;
-        DWORD needed = 0;
-        char path[MAX_PATH];
-        DWORD_PTR processMask = 0, systemMask = 0;
-        if (timed(
-                kModules,
-                [&] { return ::EnumProcessModules(process, &module, sizeof(module), &needed); }) &&
-            timed(kFileName,
-                  [&] { return ::GetModuleFileNameExA(process, module, path, MAX_PATH); }) != 0)
-            timed(kAffinity,
-                  [&] { return ::GetProcessAffinityMask(process, &processMask, &systemMask); });
-        timed(kClose, [&] { return ::CloseHandle(process); });
     }
-    for (int call = 0; call < kCalls; ++call)
-        report.AddSample({"snapshot calls", size, names[call]}, seconds[call], calls[call]);
+
+    HANDLE OpenProcess(DWORD access, DWORD processId) {
+        return Timed(kOpen, [&] { return system_.OpenProcess(access, processId); });
+    }
+    BOOL EnumerateProcessModules(HANDLE process, HMODULE* modules, DWORD bytes,
+                                 DWORD* bytesNeeded) {
+        return Timed(kModules, [&] {
+            return system_.EnumerateProcessModules(process, modules, bytes, bytesNeeded);
+        });
+    }
+    DWORD ModuleFilePath(HANDLE process, HMODULE module, char* path, DWORD size) {
+        return Timed(kFileName,
+                     [&] { return system_.ModuleFilePath(process, module, path, size); });
+    }
+    BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask, DWORD_PTR* systemMask) {
+        return Timed(kAffinity, [&] {
+            return system_.GetProcessAffinityMask(process, processMask, systemMask);
+        });
+    }
+    BOOL CloseHandle(HANDLE handle) {
+        return Timed(kClose, [&] { return system_.CloseHandle(handle); });
+    }
+
+    double seconds[kCalls] = {};
+    long calls[kCalls] = {};
+
+  private:
+    SystemCalls system_;
+};
+
+// Where the floor's time goes: the bare loop once more, each platform call timed on its own.
+void MeasureCallByCall(BenchReport& report, long size) {
+    static const char* const names[TimedCalls::kCalls] = {
+        "EnumProcesses",          "OpenProcess", "EnumProcessModules", "GetModuleFileNameExA",
+        "GetProcessAffinityMask", "CloseHandle"};
+    TimedCalls timed;
+    // The whole enumeration counts as one call, however often the buffer doubles.
+    const std::vector<DWORD> ids =
+        timed.Timed(TimedCalls::kEnumerate, [] { return BareEnumerate(); });
+    BareSnapshotOf(timed, ids);
+    for (int call = 0; call < TimedCalls::kCalls; ++call)
+        report.AddSample({"snapshot calls", size, names[call]}, timed.seconds[call],
+                         timed.calls[call]);
 }
 
 struct Contender {

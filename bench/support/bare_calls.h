@@ -1,20 +1,17 @@
 // The platform calls that the product cannot avoid, made in a plain loop with nothing around them:
-// the floor that each product figure is compared with.
+// the floor that each product figure is compared with. The loops of bare_loops.h over the system's
+// own functions.
 #pragma once
 
 #include <windows.h>
 
 #include <vector>
 
-// Every process identifier, with the product's rule: start with room for 256 and double while the
-// system fills the buffer exactly. Empty when the enumeration fails.
 std::vector<DWORD> BareEnumerate();
 
-// Per process: open for query and read, the first module, its file name, the affinity, close.
 // Returns how many processes could be read.
 int BareSnapshot();
 
-// Per process: open for setting information, set the mask, close.
 void BareMove(const std::vector<DWORD>& ids, DWORD_PTR mask);
 
 // BareMove over every process.

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,14 @@ class AffinityMethods : public ::testing::Test {
 
     LONG Pid(int index) const { return static_cast<LONG>(helpers_[index].pid()); }
     unsigned long MaskOf(int index) const { return helpers_[index].mask(); }
+    // The masks of the first helpers, in order.
+    void ExpectMasks(std::initializer_list<unsigned long> expected) const {
+        int index = 0;
+        for (unsigned long mask : expected) {
+            EXPECT_EQ(mask, MaskOf(index)) << "helper " << index;
+            ++index;
+        }
+    }
 
     Outcome Move(VARIANT argument, LONG mask, int answered = 4) {
         return AnsweringBoxes(answered, [&] { return manager_->MoveProcesses(argument, mask); });
@@ -109,8 +118,7 @@ TEST_F(AffinityMethods, GetProcessAffinityFailsForAMissingProcess) {
 
 TEST_F(AffinityMethods, SetProcessAffinitySetsTheMask) {
     EXPECT_EQ(S_OK, manager_->SetProcessAffinity(Pid(0), 1));
-    EXPECT_EQ(1ul, MaskOf(0));
-    EXPECT_EQ(all_, MaskOf(1));
+    ExpectMasks({1ul, all_});
 }
 
 TEST_F(AffinityMethods, SetProcessAffinityRefusesAMaskThePlatformRefuses) {
@@ -139,8 +147,7 @@ TEST_F(AffinityMethods, MoveAllProcessesMovesEveryProcess) {
     ASSERT_TRUE(helpers_[0].SetMask(1));
     ASSERT_TRUE(helpers_[1].SetMask(2));
     EXPECT_EQ(S_OK, manager_->MoveAllProcesses(static_cast<LONG>(all_)));
-    EXPECT_EQ(all_, MaskOf(0));
-    EXPECT_EQ(all_, MaskOf(1));
+    ExpectMasks({all_, all_});
 }
 
 TEST_F(AffinityMethods, MoveProcessesTakesConvertibleVariantsAndSkipsTheRest) {
@@ -151,9 +158,7 @@ TEST_F(AffinityMethods, MoveProcessesTakesConvertibleVariantsAndSkipsTheRest) {
     Outcome outcome = Move(ArrayArgument(array.get()), 1);
     EXPECT_EQ(S_OK, outcome.result);
     ExpectArrayBoxes(outcome, array.get(), 1, 3);
-    EXPECT_EQ(1ul, MaskOf(0));
-    EXPECT_EQ(1ul, MaskOf(1));
-    EXPECT_EQ(all_, MaskOf(2));
+    ExpectMasks({1ul, 1ul, all_});
 }
 
 TEST_F(AffinityMethods, MoveProcessesRoundsFractionalVariants) {
@@ -172,9 +177,7 @@ TEST_F(AffinityMethods, MoveProcessesCopiesLongArraysUnchanged) {
         EXPECT_EQ(S_OK, outcome.result);
         // Shown for every array, whatever its element type.
         ExpectArrayBoxes(outcome, array.get(), 1, 2);
-        EXPECT_EQ(2ul, MaskOf(0));
-        EXPECT_EQ(all_, MaskOf(1));
-        EXPECT_EQ(2ul, MaskOf(2));
+        ExpectMasks({2ul, all_, 2ul});
         ASSERT_TRUE(helpers_[0].SetMask(all_) && helpers_[2].SetMask(all_));
     }
 }
@@ -186,9 +189,7 @@ TEST_F(AffinityMethods, MoveProcessesUsesIndicesFromZeroWhateverTheLowerBound) {
     EXPECT_EQ(S_OK, outcome.result);
     ExpectArrayBoxes(outcome, array.get(), 1, 3);
     // Index 0 is outside the array; indices 1 and 2 hold the first two; 3 is never asked for.
-    EXPECT_EQ(1ul, MaskOf(0));
-    EXPECT_EQ(1ul, MaskOf(1));
-    EXPECT_EQ(all_, MaskOf(2));
+    ExpectMasks({1ul, 1ul, all_});
 }
 
 TEST_F(AffinityMethods, EmptyArrayShowsThreeBoxesAndTouchesNothing) {
@@ -231,8 +232,7 @@ TEST_F(AffinityMethods, IsolateProcessesIsolatesTheListedProcesses) {
     Outcome outcome = Isolate(ArrayArgument(array.get()), 2);
     EXPECT_EQ(S_OK, outcome.result);
     ExpectArrayBoxes(outcome, array.get(), 1, 1);
-    EXPECT_EQ(2ul, MaskOf(0));
-    EXPECT_EQ(all_ & ~2ul, MaskOf(1));
+    ExpectMasks({2ul, all_ & ~2ul});
 }
 
 TEST_F(AffinityMethods, IsolateProcessesOnAllProcessorsFails) {
@@ -330,9 +330,7 @@ TEST_F(AffinityMethods, ScriptArrayObjectIsTakenLikeAnArrayOfVariants) {
     EXPECT_EQ(S_OK, outcome.result);
     ASSERT_EQ(4u, outcome.boxes.size());
     EXPECT_EQ("cDims: 1, cElements: 2", outcome.boxes[1].text);
-    EXPECT_EQ(2ul, MaskOf(0));
-    EXPECT_EQ(all_, MaskOf(1));
-    EXPECT_EQ(2ul, MaskOf(2));
+    ExpectMasks({2ul, all_, 2ul});
 }
 
 TEST_F(AffinityMethods, ObjectWithoutLengthIsRefused) {
@@ -354,8 +352,7 @@ TEST_F(AffinityMethods, ElementPathFollowsTheDescriptorNotTheArgumentType) {
     Outcome outcome = Move(ArrayArgument(shorts.get(), VT_ARRAY | VT_I4), 1);
     EXPECT_EQ(S_OK, outcome.result);
     ExpectArrayBoxes(outcome, shorts.get(), 1, 2);
-    EXPECT_EQ(1ul, MaskOf(0));
-    EXPECT_EQ(1ul, MaskOf(1));
+    ExpectMasks({1ul, 1ul});
 
     // Variants announced as 32-bit numbers are still taken element by element.
     Variant number(Pid(2));

@@ -177,6 +177,16 @@ std::vector<unsigned long> IdsOf(const ProcessList& processes) {
     return ids;
 }
 
+// The message that `call` throws, as the snapshot reports a failure, or "nothing thrown".
+template <typename Call> std::string MessageThrownBy(Call&& call) {
+    try {
+        call();
+    } catch (const std::string& thrown) {
+        return thrown;
+    }
+    return "nothing thrown";
+}
+
 ProcessEntry SentinelEntry() {
     ProcessEntry entry;
     entry.processId = 0xDEADBEEF;
@@ -242,12 +252,7 @@ TEST(TakeProcessSnapshot, AppendsToWhatTheListAlreadyHolds) {
 TEST(ReadProcessEntry, ReportsAnEndedProcessAsNotOpenedAndLeavesTheEntry) {
     const unsigned long ended = EndedProcessId();
     ProcessEntry entry = SentinelEntry();
-    std::string message = "nothing thrown";
-    try {
-        ReadProcessEntry(entry, ended);
-    } catch (const std::string& thrown) {
-        message = thrown;
-    }
+    const std::string message = MessageThrownBy([&] { ReadProcessEntry(entry, ended); });
     EXPECT_EQ("Error opening process!", message);
     ExpectSentinel(entry);
 }
@@ -255,12 +260,7 @@ TEST(ReadProcessEntry, ReportsAnEndedProcessAsNotOpenedAndLeavesTheEntry) {
 // The idle process's identifier never opens, so it is never listed.
 TEST(ReadProcessEntry, ReportsIdentifierZeroAsNotOpenedAndLeavesTheEntry) {
     ProcessEntry entry = SentinelEntry();
-    std::string message = "nothing thrown";
-    try {
-        ReadProcessEntry(entry, 0);
-    } catch (const std::string& thrown) {
-        message = thrown;
-    }
+    const std::string message = MessageThrownBy([&] { ReadProcessEntry(entry, 0); });
     EXPECT_EQ("Error opening process!", message);
     ExpectSentinel(entry);
 }
@@ -304,12 +304,7 @@ TEST(ReadProcessEntry, ThrowsEachFailuresMessageClosesTheProcessAndLeavesTheEntr
         ScopedSnapshotPlatform scoped(platform);
 
         ProcessEntry entry = SentinelEntry();
-        std::string message = "nothing thrown";
-        try {
-            ReadProcessEntry(entry, 42);
-        } catch (const std::string& thrown) {
-            message = thrown;
-        }
+        const std::string message = MessageThrownBy([&] { ReadProcessEntry(entry, 42); });
         EXPECT_EQ(test.message, message);
         ExpectSentinel(entry);
         EXPECT_EQ(static_cast<size_t>(platform.openedHandles), platform.closedHandles.size());
@@ -401,12 +396,7 @@ TEST(TakeProcessSnapshot, ThrowsWhenTheEnumerationFailsAndAppendsNothing) {
     ScopedSnapshotPlatform scoped(platform);
 
     ProcessList processes{SentinelEntry()};
-    std::string message = "nothing thrown";
-    try {
-        TakeProcessSnapshot(processes);
-    } catch (const std::string& thrown) {
-        message = thrown;
-    }
+    const std::string message = MessageThrownBy([&] { TakeProcessSnapshot(processes); });
 
     EXPECT_EQ("Error enumerating processes!", message);
     ASSERT_EQ(1u, processes.size());
@@ -422,12 +412,7 @@ TEST(TakeProcessSnapshot, ThrowsWhenTheLargerEnumerationFailsAndAppendsNothing) 
     ScopedSnapshotPlatform scoped(platform);
 
     ProcessList processes;
-    std::string message = "nothing thrown";
-    try {
-        TakeProcessSnapshot(processes);
-    } catch (const std::string& thrown) {
-        message = thrown;
-    }
+    const std::string message = MessageThrownBy([&] { TakeProcessSnapshot(processes); });
 
     EXPECT_EQ("Error enumerating processes!", message);
     EXPECT_TRUE(processes.empty());

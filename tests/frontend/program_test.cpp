@@ -50,68 +50,69 @@ HWND WaitForMainWindow(const RunningProgram& program) {
 class ProgramTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_EQ(nullptr, MainWindow()) << "an instance is running already"; }
+
+    // Starts the program and hands it, with its main window once shown, to `steps`, which end it:
+    // it must end with exit code 0.
+    template <typename Steps> void RunUntilItEnds(Steps&& steps) {
+        RunningProgram program;
+        HWND window = WaitForMainWindow(program);
+        ASSERT_NE(nullptr, window);
+        steps(program, window);
+        if (HasFatalFailure())
+            return; // the program still runs; waiting for its end would only take the guard's time
+        EXPECT_EQ(0u, program.ExitCode());
+    }
 };
 
 } // namespace
 
 TEST_F(ProgramTest, ExitButtonEndsWithZero) {
-    RunningProgram program;
-    HWND window = WaitForMainWindow(program);
-    ASSERT_NE(nullptr, window);
-    EXPECT_TRUE(::IsWindowVisible(window));
-    ::PostMessageA(::GetDlgItem(window, 1006), BM_CLICK, 0, 0);
-    EXPECT_EQ(0u, program.ExitCode());
+    RunUntilItEnds([](const RunningProgram&, HWND window) {
+        EXPECT_TRUE(::IsWindowVisible(window));
+        ::PostMessageA(::GetDlgItem(window, 1006), BM_CLICK, 0, 0);
+    });
 }
 
 TEST_F(ProgramTest, CaptionCloseEndsWithZero) {
-    RunningProgram program;
-    HWND window = WaitForMainWindow(program);
-    ASSERT_NE(nullptr, window);
-    ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0u, program.ExitCode());
+    RunUntilItEnds([](const RunningProgram&, HWND window) {
+        ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
 }
 
 TEST_F(ProgramTest, AltF4EndsWithZero) {
-    RunningProgram program;
-    HWND window = WaitForMainWindow(program);
-    ASSERT_NE(nullptr, window);
-    // The key goes to the list, where the focus is; Alt is down (bit 29).
-    HWND list = ::GetDlgItem(window, 1002);
-    ::PostMessageA(list, WM_SYSKEYDOWN, VK_F4, 0x203E0001);
-    ::PostMessageA(list, WM_SYSKEYUP, VK_F4, 0xE03E0001);
-    EXPECT_EQ(0u, program.ExitCode());
+    RunUntilItEnds([](const RunningProgram&, HWND window) {
+        // The key goes to the list, where the focus is; Alt is down (bit 29).
+        HWND list = ::GetDlgItem(window, 1002);
+        ::PostMessageA(list, WM_SYSKEYDOWN, VK_F4, 0x203E0001);
+        ::PostMessageA(list, WM_SYSKEYUP, VK_F4, 0xE03E0001);
+    });
 }
 
 TEST_F(ProgramTest, SecondStartEndsAtOnceAndLeavesTheFirstAlone) {
-    RunningProgram first;
-    HWND window = WaitForMainWindow(first);
-    ASSERT_NE(nullptr, window);
+    RunUntilItEnds([](const RunningProgram& first, HWND window) {
+        RunningProgram second;
 
-    RunningProgram second;
-
-    EXPECT_EQ(0u, second.ExitCode());
-    EXPECT_TRUE(first.running());
-    EXPECT_EQ(window, MainWindow());
-    EXPECT_TRUE(::IsWindowVisible(window));
-    EXPECT_EQ(window, ::FindWindowExA(nullptr, nullptr, nullptr, "Tandrel Pro"));
-    EXPECT_EQ(nullptr, ::FindWindowExA(nullptr, window, nullptr, "Tandrel Pro"));
-    ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(0u, first.ExitCode());
+        EXPECT_EQ(0u, second.ExitCode());
+        EXPECT_TRUE(first.running());
+        EXPECT_EQ(window, MainWindow());
+        EXPECT_TRUE(::IsWindowVisible(window));
+        EXPECT_EQ(window, ::FindWindowExA(nullptr, nullptr, nullptr, "Tandrel Pro"));
+        EXPECT_EQ(nullptr, ::FindWindowExA(nullptr, window, nullptr, "Tandrel Pro"));
+        ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    });
 }
 
 TEST_F(ProgramTest, SecondStartLeavesAHiddenFirstHidden) {
-    RunningProgram first;
-    HWND window = WaitForMainWindow(first);
-    ASSERT_NE(nullptr, window);
-    ::SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-    ASSERT_FALSE(::IsWindowVisible(window));
+    RunUntilItEnds([](const RunningProgram& first, HWND window) {
+        ::SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        ASSERT_FALSE(::IsWindowVisible(window));
 
-    RunningProgram second;
+        RunningProgram second;
 
-    EXPECT_EQ(0u, second.ExitCode());
-    EXPECT_TRUE(first.running());
-    EXPECT_FALSE(::IsWindowVisible(window));
-    // A close request from outside still ends the hidden program.
-    ::PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, first.ExitCode());
+        EXPECT_EQ(0u, second.ExitCode());
+        EXPECT_TRUE(first.running());
+        EXPECT_FALSE(::IsWindowVisible(window));
+        // A close request from outside still ends the hidden program.
+        ::PostMessageA(window, WM_CLOSE, 0, 0);
+    });
 }

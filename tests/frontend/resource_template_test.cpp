@@ -19,10 +19,15 @@ struct NameOrOrdinal {
     std::string text;
 };
 
+// Where a dialog or control stands and how big it is, in dialog units.
+struct Placement {
+    short x = 0, y = 0, cx = 0, cy = 0;
+};
+
 struct ControlTemplate {
     DWORD style = 0;
     DWORD exStyle = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
+    Placement place;
     WORD id = 0;
     NameOrOrdinal className;
     NameOrOrdinal text;
@@ -31,7 +36,7 @@ struct ControlTemplate {
 struct DialogTemplate {
     DWORD style = 0;
     DWORD exStyle = 0;
-    short x = 0, y = 0, cx = 0, cy = 0;
+    Placement place;
     NameOrOrdinal menu;
     NameOrOrdinal className;
     std::string caption;
@@ -67,6 +72,15 @@ class TemplateReader {
         return value;
     }
     short Short() { return static_cast<short>(Word()); }
+
+    Placement Place() {
+        Placement place;
+        place.x = Short();
+        place.y = Short();
+        place.cx = Short();
+        place.cy = Short();
+        return place;
+    }
 
     std::string String() {
         std::string text;
@@ -116,10 +130,7 @@ DialogTemplate ReadDialogTemplate(int id) {
     dialog.style = reader.Dword();
     dialog.exStyle = reader.Dword();
     const WORD count = reader.Word();
-    dialog.x = reader.Short();
-    dialog.y = reader.Short();
-    dialog.cx = reader.Short();
-    dialog.cy = reader.Short();
+    dialog.place = reader.Place();
     dialog.menu = reader.Name();
     dialog.className = reader.Name();
     dialog.caption = reader.String();
@@ -132,10 +143,7 @@ DialogTemplate ReadDialogTemplate(int id) {
         ControlTemplate control;
         control.style = reader.Dword();
         control.exStyle = reader.Dword();
-        control.x = reader.Short();
-        control.y = reader.Short();
-        control.cx = reader.Short();
-        control.cy = reader.Short();
+        control.place = reader.Place();
         control.id = reader.Word();
         control.className = reader.Name();
         control.text = reader.Name();
@@ -154,7 +162,39 @@ std::string Uppercase(std::string text) {
     return text;
 }
 
-void ExpectControl(const ControlTemplate& actual, const ControlTemplate& expected) {
+void ExpectPlacement(const Placement& expected, const Placement& actual) {
+    EXPECT_EQ(expected.x, actual.x);
+    EXPECT_EQ(expected.y, actual.y);
+    EXPECT_EQ(expected.cx, actual.cx);
+    EXPECT_EQ(expected.cy, actual.cy);
+}
+
+// Everything of a dialog template but its controls; neither dialog names a menu or a class.
+void ExpectDialogHeader(const DialogTemplate& expected, const DialogTemplate& actual) {
+    EXPECT_EQ(expected.style, actual.style);
+    EXPECT_EQ(0u, actual.exStyle);
+    ExpectPlacement(expected.place, actual.place);
+    EXPECT_EQ(0, actual.menu.ordinal);
+    EXPECT_EQ("", actual.menu.text);
+    EXPECT_EQ(0, actual.className.ordinal);
+    EXPECT_EQ("", actual.className.text);
+    EXPECT_EQ(expected.caption, actual.caption);
+    EXPECT_EQ(expected.pointSize, actual.pointSize);
+    EXPECT_EQ(expected.fontName, actual.fontName);
+}
+
+DialogTemplate Dialog(DWORD style, short x, short y, short cx, short cy, const char* caption,
+                      WORD pointSize, const char* fontName) {
+    DialogTemplate dialog;
+    dialog.style = style;
+    dialog.place = {x, y, cx, cy};
+    dialog.caption = caption;
+    dialog.pointSize = pointSize;
+    dialog.fontName = fontName;
+    return dialog;
+}
+
+void ExpectControl(const ControlTemplate& expected, const ControlTemplate& actual) {
     EXPECT_EQ(expected.id, actual.id);
     EXPECT_EQ(expected.className.ordinal, actual.className.ordinal);
     // Class names are not case-sensitive; the resource compiler stores them in capitals.
@@ -163,10 +203,15 @@ void ExpectControl(const ControlTemplate& actual, const ControlTemplate& expecte
     EXPECT_EQ(0, actual.text.ordinal);
     EXPECT_EQ(expected.style, actual.style);
     EXPECT_EQ(0u, actual.exStyle);
-    EXPECT_EQ(expected.x, actual.x);
-    EXPECT_EQ(expected.y, actual.y);
-    EXPECT_EQ(expected.cx, actual.cx);
-    EXPECT_EQ(expected.cy, actual.cy);
+    ExpectPlacement(expected.place, actual.place);
+}
+
+void ExpectControls(const std::vector<ControlTemplate>& expected, const DialogTemplate& dialog) {
+    ASSERT_EQ(expected.size(), dialog.controls.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE("control " + std::to_string(i));
+        ExpectControl(expected[i], dialog.controls[i]);
+    }
 }
 
 ControlTemplate Control(WORD id, WORD classOrdinal, const char* text, DWORD style, short x, short y,
@@ -176,10 +221,7 @@ ControlTemplate Control(WORD id, WORD classOrdinal, const char* text, DWORD styl
     control.className.ordinal = classOrdinal;
     control.text.text = text;
     control.style = style;
-    control.x = x;
-    control.y = y;
-    control.cx = cx;
-    control.cy = cy;
+    control.place = {x, y, cx, cy};
     return control;
 }
 
@@ -209,20 +251,8 @@ BOOL CALLBACK CollectResourceName(HMODULE, LPCSTR, LPSTR name, LONG_PTR names) {
 } // namespace
 
 TEST(MainWindowTemplate, HasTheWindowsSizeCaptionFontAndStyle) {
-    const DialogTemplate dialog = ReadDialogTemplate(IDD_MAIN);
-    EXPECT_EQ(0x90CA08C0u, dialog.style);
-    EXPECT_EQ(0u, dialog.exStyle);
-    EXPECT_EQ(0, dialog.x);
-    EXPECT_EQ(0, dialog.y);
-    EXPECT_EQ(270, dialog.cx);
-    EXPECT_EQ(282, dialog.cy);
-    EXPECT_EQ(0, dialog.menu.ordinal);
-    EXPECT_EQ("", dialog.menu.text);
-    EXPECT_EQ(0, dialog.className.ordinal);
-    EXPECT_EQ("", dialog.className.text);
-    EXPECT_EQ("Tandrel Pro", dialog.caption);
-    EXPECT_EQ(8, dialog.pointSize);
-    EXPECT_EQ("MS Sans Serif", dialog.fontName);
+    ExpectDialogHeader(Dialog(0x90CA08C0u, 0, 0, 270, 282, "Tandrel Pro", 8, "MS Sans Serif"),
+                       ReadDialogTemplate(IDD_MAIN));
 }
 
 TEST(MainWindowTemplate, HoldsTheListAndTheFourButtonsInOrder) {
@@ -237,30 +267,14 @@ TEST(MainWindowTemplate, HoldsTheListAndTheFourButtonsInOrder) {
         Control(IDC_MINIMIZE, buttonClass, "Minimize", button, 137, 258, 61, 17),
         Control(IDC_EXIT, buttonClass, "Exit", button, 202, 258, 61, 17),
     };
-    ASSERT_EQ(expected.size(), dialog.controls.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("control " + std::to_string(i));
-        ExpectControl(dialog.controls[i], expected[i]);
-    }
+    ExpectControls(expected, dialog);
 }
 
 TEST(ProcessorDialogTemplate, HasTheDialogsPlaceSizeCaptionFontAndStyle) {
-    const DialogTemplate dialog = ReadDialogTemplate(IDD_PROCESSOR_AFFINITY);
-    EXPECT_EQ(static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
-                                 DS_FIXEDSYS),
-              dialog.style);
-    EXPECT_EQ(0u, dialog.exStyle);
-    EXPECT_EQ(20, dialog.x);
-    EXPECT_EQ(20, dialog.y);
-    EXPECT_EQ(232, dialog.cx);
-    EXPECT_EQ(157, dialog.cy);
-    EXPECT_EQ(0, dialog.menu.ordinal);
-    EXPECT_EQ("", dialog.menu.text);
-    EXPECT_EQ(0, dialog.className.ordinal);
-    EXPECT_EQ("", dialog.className.text);
-    EXPECT_EQ("Processor Affinity", dialog.caption);
-    EXPECT_EQ(8, dialog.pointSize);
-    EXPECT_EQ("MS Shell Dlg", dialog.fontName);
+    const DWORD style =
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS;
+    ExpectDialogHeader(Dialog(style, 20, 20, 232, 157, "Processor Affinity", 8, "MS Shell Dlg"),
+                       ReadDialogTemplate(IDD_PROCESSOR_AFFINITY));
 }
 
 TEST(ProcessorDialogTemplate, HoldsTheBoxesButtonsAndTextInTabOrder) {
@@ -274,11 +288,8 @@ TEST(ProcessorDialogTemplate, HoldsTheBoxesButtonsAndTextInTabOrder) {
                                "The Processor Affinity setting controls which CPUs the process "
                                "will be allowed to execute on.",
                                childVisible | WS_GROUP | SS_LEFT, 7, 6, 218, 19));
-    ASSERT_EQ(35u, dialog.controls.size());
-    for (size_t i = 0; i < expected.size(); ++i) {
-        SCOPED_TRACE("control " + std::to_string(i));
-        ExpectControl(dialog.controls[i], expected[i]);
-    }
+    ASSERT_EQ(35u, expected.size());
+    ExpectControls(expected, dialog);
 }
 
 // The one icon group is also the program file's icon: one 32x32 image, 16 colours, with a mask.

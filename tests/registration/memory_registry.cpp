@@ -77,6 +77,23 @@ std::string MemoryRegistry::PathOf(HKEY parent, const char* name, LONG& status) 
     return handle->path + "\\" + name;
 }
 
+// The key behind an open handle; null, with the registry's error for the handle, when there is
+// none.
+MemoryRegistry::Key* MemoryRegistry::KeyOf(HKEY key, LONG& status) const {
+    const std::string path = PathOf(key, nullptr, status);
+    return status == ERROR_SUCCESS ? Find(path) : nullptr;
+}
+
+// As KeyOf, for a handle that must have been opened for setting values.
+MemoryRegistry::Key* MemoryRegistry::KeyForValueChange(HKEY key, LONG& status) const {
+    Key* found = KeyOf(key, status);
+    if (found != nullptr && (HandleOf(key)->access & KEY_SET_VALUE) == 0) {
+        status = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
+    return found;
+}
+
 bool MemoryRegistry::IsReadOnly(const std::string& path) const {
     return readOnlyKeys.count(path) != 0;
 }
@@ -122,24 +139,20 @@ LONG MemoryRegistry::CreateKey(HKEY parent, const char* name, REGSAM access, HKE
 LONG MemoryRegistry::SetValue(HKEY key, const char* name, DWORD type, const BYTE* data,
                               DWORD size) {
     LONG status;
-    std::string path = PathOf(key, nullptr, status);
-    if (status != ERROR_SUCCESS)
+    Key* found = KeyForValueChange(key, status);
+    if (found == nullptr)
         return status;
-    if ((HandleOf(key)->access & KEY_SET_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    Find(path)->values[name != nullptr ? name : ""] = Value{type, {data, data + size}};
+    found->values[name != nullptr ? name : ""] = Value{type, {data, data + size}};
     return ERROR_SUCCESS;
 }
 
 LONG MemoryRegistry::DeleteValue(HKEY key, const char* name) {
     LONG status;
-    std::string path = PathOf(key, nullptr, status);
-    if (status != ERROR_SUCCESS)
+    Key* found = KeyForValueChange(key, status);
+    if (found == nullptr)
         return status;
-    if ((HandleOf(key)->access & KEY_SET_VALUE) == 0)
-        return ERROR_ACCESS_DENIED;
-    return Find(path)->values.erase(name != nullptr ? name : "") != 0 ? ERROR_SUCCESS
-                                                                      : ERROR_FILE_NOT_FOUND;
+    return found->values.erase(name != nullptr ? name : "") != 0 ? ERROR_SUCCESS
+                                                                 : ERROR_FILE_NOT_FOUND;
 }
 
 LONG MemoryRegistry::DeleteKey(HKEY parent, const char* name) {
@@ -161,10 +174,9 @@ LONG MemoryRegistry::DeleteKey(HKEY parent, const char* name) {
 
 LONG MemoryRegistry::EnumKey(HKEY key, DWORD index, char* name, DWORD* nameSize) {
     LONG status;
-    std::string path = PathOf(key, nullptr, status);
-    if (status != ERROR_SUCCESS)
+    Key* found = KeyOf(key, status);
+    if (found == nullptr)
         return status;
-    Key* found = Find(path);
     if (index >= found->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
     auto entry = found->subkeys.begin();
@@ -178,10 +190,9 @@ LONG MemoryRegistry::EnumKey(HKEY key, DWORD index, char* name, DWORD* nameSize)
 
 LONG MemoryRegistry::QueryInfo(HKEY key, DWORD* subkeys, DWORD* values) {
     LONG status;
-    std::string path = PathOf(key, nullptr, status);
-    if (status != ERROR_SUCCESS)
+    Key* found = KeyOf(key, status);
+    if (found == nullptr)
         return status;
-    Key* found = Find(path);
     if (subkeys != nullptr)
         *subkeys = static_cast<DWORD>(found->subkeys.size());
     if (values != nullptr)

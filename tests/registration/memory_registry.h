@@ -58,6 +58,8 @@ class MemoryRegistry final : public RegistryAccess {
     Key* Find(const std::string& path) const;
     const Handle* HandleOf(HKEY key) const;
     std::string PathOf(HKEY parent, const char* name, LONG& status) const;
+    Key* KeyOf(HKEY key, LONG& status) const;
+    Key* KeyForValueChange(HKEY key, LONG& status) const;
     bool IsReadOnly(const std::string& path) const;
     HKEY NewHandle(const std::string& path, REGSAM access);
     static void DumpKey(const Key& key, const std::string& path, std::vector<std::string>& lines);

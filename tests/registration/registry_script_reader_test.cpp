@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -25,6 +26,22 @@ HRESULT Unregister(MemoryRegistry& registry, const std::string& script) {
     return Apply(registry, script, false);
 }
 
+// Runs one pass over `registry` and checks its result and what the registry holds after it.
+void ExpectPass(MemoryRegistry& registry, bool registering, const std::string& script,
+                HRESULT expected, const std::string& expectedDump) {
+    SCOPED_TRACE(script);
+    EXPECT_EQ(expected, Apply(registry, script, registering));
+    EXPECT_EQ(expectedDump, registry.Dump());
+}
+void ExpectRegister(MemoryRegistry& registry, const std::string& script, HRESULT expected,
+                    const std::string& expectedDump) {
+    ExpectPass(registry, true, script, expected, expectedDump);
+}
+void ExpectUnregister(MemoryRegistry& registry, const std::string& script, HRESULT expected,
+                      const std::string& expectedDump) {
+    ExpectPass(registry, false, script, expected, expectedDump);
+}
+
 // The registry after registering `script` on an empty registry, or the error.
 std::string Registered(const std::string& script) {
     MemoryRegistry registry;
@@ -36,6 +53,12 @@ std::string Registered(const std::string& script) {
         return text;
     }
     return registry.Dump();
+}
+
+// Each script fails whole with DISP_E_EXCEPTION, the reader's answer to text it cannot read.
+void ExpectRefused(std::initializer_list<std::string> scripts) {
+    for (const std::string& script : scripts)
+        EXPECT_EQ("error 80020009", Registered(script)) << script;
 }
 
 std::string Repeat(char c, size_t count) {
@@ -72,15 +95,12 @@ TEST(ScriptTokens, TokensOfTheLimitAreWrittenWholeAndLongerOnesRefused) {
     EXPECT_EQ("HKCR\\k\nHKCR\\k [] = S:" + Repeat('\'', 4094) + "\n",
               Registered("HKCR { k = s '" + quotes + "' }"));
 
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s '" + limit + "q' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s " + limit + "q }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s '" + quotes + "''' }"));
+    ExpectRefused({"HKCR { k = s '" + limit + "q' }", "HKCR { k = s " + limit + "q }",
+                   "HKCR { k = s '" + quotes + "''' }"});
 }
 
 TEST(ScriptTokens, QuotedTokenWithoutClosingQuoteIsRefused) {
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s 'open }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s 'open''"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s '"));
+    ExpectRefused({"HKCR { k = s 'open }", "HKCR { k = s 'open''", "HKCR { k = s '"});
 }
 
 TEST(ScriptTokens, TextEndsAtItsLengthOrAtAZeroByte) {
@@ -88,8 +108,7 @@ TEST(ScriptTokens, TextEndsAtItsLengthOrAtAZeroByte) {
     std::string script = "HKCR { a }";
     script += '\0';
     script += "HKCR { b }";
-    EXPECT_EQ(S_OK, Register(registry, script));
-    EXPECT_EQ("HKCR\\a\n", registry.Dump());
+    ExpectRegister(registry, script, S_OK, "HKCR\\a\n");
 
     // Only the given bytes are read, though the buffer goes on.
     const char text[] = "HKCR { a } HKCR { b }";
@@ -100,8 +119,8 @@ TEST(ScriptTokens, TextEndsAtItsLengthOrAtAZeroByte) {
 TEST(ScriptTokens, KeywordsIgnoreCase) {
     MemoryRegistry registry;
     registry.AddKey("HKCR\\gone\\sub");
-    EXPECT_EQ(S_OK, Register(registry, "hKcR { FORCEREMOVE gone = S 'v' { VAL n = d 7 } }"));
-    EXPECT_EQ("HKCR\\gone\nHKCR\\gone [] = S:v\nHKCR\\gone [n] = D:7\n", registry.Dump());
+    ExpectRegister(registry, "hKcR { FORCEREMOVE gone = S 'v' { VAL n = d 7 } }", S_OK,
+                   "HKCR\\gone\nHKCR\\gone [] = S:v\nHKCR\\gone [n] = D:7\n");
 }
 
 // ---- Substitution ----
@@ -118,9 +137,7 @@ TEST(ScriptSubstitution, SingleQuotesOfTheModulePathAreKept) {
 }
 
 TEST(ScriptSubstitution, UnknownAndUnterminatedNamesAreRefused) {
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s '%Other%' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s '%MODULE' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = s 'x' } %"));
+    ExpectRefused({"HKCR { k = s '%Other%' }", "HKCR { k = s '%MODULE' }", "HKCR { k = s 'x' } %"});
 }
 
 TEST(ScriptSubstitution, NamesOf32BytesOrMoreFailWithEFail) {
@@ -140,8 +157,7 @@ TEST(ScriptSubstitution, TextTooLongForItsBufferGivesEOutOfMemory) {
 
 TEST(ScriptSubstitution, FailureWritesNothing) {
     MemoryRegistry registry;
-    EXPECT_EQ(DISP_E_EXCEPTION, Register(registry, "HKCR { a } HKCR { b = s '%x%' }"));
-    EXPECT_EQ("", registry.Dump());
+    ExpectRegister(registry, "HKCR { a } HKCR { b = s '%x%' }", DISP_E_EXCEPTION, "");
 }
 
 // ---- Root names ----
@@ -167,10 +183,7 @@ TEST(ScriptRoots, SeveralRootsAndWhiteSpaceBetweenThem) {
 }
 
 TEST(ScriptRoots, UnknownRootOrMissingBlockIsRefused) {
-    EXPECT_EQ("error 80020009", Registered("HKEY_NOWHERE { k }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR k { }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k } }"));
+    ExpectRefused({"HKEY_NOWHERE { k }", "HKCR k { }", "HKCR", "HKCR { k } }"});
 }
 
 // ---- ForceRemove, NoRemove, Delete ----
@@ -181,8 +194,8 @@ TEST(ScriptForceRemove, KeyWithSubkeysIsRemovedAndWrittenAnew) {
     registry.AddString("HKCR\\k", "v", "old");
     registry.AddKey("HKCR\\k\\other");
     registry.AddKey("HKCR\\kept");
-    EXPECT_EQ(S_OK, Register(registry, "HKCR { ForceRemove k = s 'new' { sub } }"));
-    EXPECT_EQ("HKCR\\k\nHKCR\\k [] = S:new\nHKCR\\k\\sub\nHKCR\\kept\n", registry.Dump());
+    ExpectRegister(registry, "HKCR { ForceRemove k = s 'new' { sub } }", S_OK,
+                   "HKCR\\k\nHKCR\\k [] = S:new\nHKCR\\k\\sub\nHKCR\\kept\n");
     EXPECT_EQ(0, registry.OpenHandles());
 }
 
@@ -190,27 +203,26 @@ TEST(ScriptForceRemove, NeverDeleteNamesStay) {
     MemoryRegistry registry;
     registry.AddKey("HKCR\\CLSID\\{other}");
     registry.AddKey("HKCR\\TypeLib\\{other}");
-    EXPECT_EQ(S_OK, Register(registry, "HKCR { ForceRemove clsid { x } Delete TYPELIB }"));
-    EXPECT_EQ("HKCR\\CLSID\nHKCR\\CLSID\\{other}\nHKCR\\CLSID\\x\nHKCR\\TypeLib\n"
-              "HKCR\\TypeLib\\{other}\n",
-              registry.Dump());
+    ExpectRegister(registry, "HKCR { ForceRemove clsid { x } Delete TYPELIB }", S_OK,
+                   "HKCR\\CLSID\nHKCR\\CLSID\\{other}\nHKCR\\CLSID\\x\nHKCR\\TypeLib\n"
+                   "HKCR\\TypeLib\\{other}\n");
 }
 
 TEST(ScriptForceRemove, MayBeFollowedByNoRemove) {
     MemoryRegistry registry;
     registry.AddKey("HKCR\\k\\old");
-    EXPECT_EQ(S_OK, Register(registry, "HKCR { ForceRemove NoRemove k = s 'v' }"));
-    EXPECT_EQ("HKCR\\k\nHKCR\\k [] = S:v\n", registry.Dump());
-    EXPECT_EQ(S_OK, Unregister(registry, "HKCR { ForceRemove NoRemove k = s 'v' }"));
-    EXPECT_EQ("HKCR\\k\nHKCR\\k [] = S:v\n", registry.Dump());
+    ExpectRegister(registry, "HKCR { ForceRemove NoRemove k = s 'v' }", S_OK,
+                   "HKCR\\k\nHKCR\\k [] = S:v\n");
+    ExpectUnregister(registry, "HKCR { ForceRemove NoRemove k = s 'v' }", S_OK,
+                     "HKCR\\k\nHKCR\\k [] = S:v\n");
 }
 
 TEST(ScriptForceRemove, AbsentOrUndeletableKeyIsPassedOver) {
     MemoryRegistry registry;
     registry.AddKey("HKCR\\k\\locked");
     registry.readOnlyKeys.insert("HKCR\\k\\locked");
-    EXPECT_EQ(S_OK, Register(registry, "HKCR { ForceRemove absent ForceRemove k = s 'v' }"));
-    EXPECT_EQ("HKCR\\absent\nHKCR\\k\nHKCR\\k [] = S:v\nHKCR\\k\\locked\n", registry.Dump());
+    ExpectRegister(registry, "HKCR { ForceRemove absent ForceRemove k = s 'v' }", S_OK,
+                   "HKCR\\absent\nHKCR\\k\nHKCR\\k [] = S:v\nHKCR\\k\\locked\n");
 }
 
 TEST(ScriptNoRemove, KeyStaysButWhatItsBlockNamesGoes) {
@@ -227,15 +239,14 @@ TEST(ScriptNoRemove, KeyStaysButWhatItsBlockNamesGoes) {
 TEST(ScriptDelete, RemovesTheTreeAndCreatesNothing) {
     MemoryRegistry registry;
     registry.AddString("HKCR\\gone\\sub", "x", "y");
-    EXPECT_EQ(S_OK, Register(registry, "HKCR { Delete gone = s 'ignored' Delete absent k }"));
-    EXPECT_EQ("HKCR\\k\n", registry.Dump());
+    ExpectRegister(registry, "HKCR { Delete gone = s 'ignored' Delete absent k }", S_OK,
+                   "HKCR\\k\n");
 }
 
 TEST(ScriptDelete, IsAKeyEntryInTheUnregisterPass) {
     MemoryRegistry registry;
     registry.AddString("HKCR\\k", "x", "y");
-    EXPECT_EQ(S_OK, Unregister(registry, "HKCR { Delete k = s 'v' }"));
-    EXPECT_EQ("", registry.Dump());
+    ExpectUnregister(registry, "HKCR { Delete k = s 'v' }", S_OK, "");
 }
 
 TEST(ScriptDelete, WithABlockIsRefused) {
@@ -246,16 +257,14 @@ TEST(ScriptDelete, WithABlockIsRefused) {
 
 TEST(ScriptTypes, TextIsWrittenWithItsZero) {
     MemoryRegistry registry;
-    EXPECT_EQ(S_OK, Register(registry, "HKCR { k { val n = s 'abc' } }"));
-    EXPECT_EQ("HKCR\\k\nHKCR\\k [n] = S:abc\n", registry.Dump());
+    ExpectRegister(registry, "HKCR { k { val n = s 'abc' } }", S_OK,
+                   "HKCR\\k\nHKCR\\k [n] = S:abc\n");
 }
 
 TEST(ScriptTypes, NumbersAreConvertedAndOtherTextRefused) {
     EXPECT_EQ("HKCR\\k\nHKCR\\k [] = D:4294967295\nHKCR\\k [n] = D:12\n",
               Registered("HKCR { k = d 4294967295 { val n = D '12' } }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = d 'twelve' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = d '' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = d 4294967296 }"));
+    ExpectRefused({"HKCR { k = d 'twelve' }", "HKCR { k = d '' }", "HKCR { k = d 4294967296 }"});
 }
 
 TEST(ScriptTypes, BytesArePairsOfDigitsHighFirst) {
@@ -266,23 +275,18 @@ TEST(ScriptTypes, BytesArePairsOfDigitsHighFirst) {
 }
 
 TEST(ScriptTypes, OtherLettersAreRefused) {
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = x 'v' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = ss 'v' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k = '' 'v' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k { val n = m 'v' } }"));
+    ExpectRefused({"HKCR { k = x 'v' }", "HKCR { k = ss 'v' }", "HKCR { k = '' 'v' }",
+                   "HKCR { k { val n = m 'v' } }"});
 }
 
 // ---- Names ----
 
 TEST(ScriptNames, ValueNameNeedsItsEqualsSign) {
-    EXPECT_EQ("error 80020009", Registered("HKCR { k { val n s 'v' } }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { k { val n } }"));
+    ExpectRefused({"HKCR { k { val n s 'v' } }", "HKCR { k { val n } }"});
 }
 
 TEST(ScriptNames, KeyNamesHoldNoBackslashAndAreNotEmpty) {
-    EXPECT_EQ("error 80020009", Registered("HKCR { a\\b }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { 'a\\b' = s 'v' }"));
-    EXPECT_EQ("error 80020009", Registered("HKCR { '' = s 'v' }"));
+    ExpectRefused({"HKCR { a\\b }", "HKCR { 'a\\b' = s 'v' }", "HKCR { '' = s 'v' }"});
 }
 
 TEST(ScriptNames, ValueNamesAndUnregisteredKeyNamesHoldAt259Bytes) {
@@ -306,8 +310,7 @@ TEST(ScriptNames, NestingDeeperThanTheRegistryIsRefused) {
         deep += " k {";
     MemoryRegistry registry;
     EXPECT_EQ(DISP_E_EXCEPTION, Unregister(registry, deep));
-    EXPECT_EQ(DISP_E_EXCEPTION, Register(registry, deep));
-    EXPECT_EQ("", registry.Dump());
+    ExpectRegister(registry, deep, DISP_E_EXCEPTION, "");
     EXPECT_EQ(0, registry.OpenHandles());
 }
 
@@ -319,17 +322,16 @@ TEST(ScriptUnregister, RemovesWhatTheScriptNamesAndKeepsForeignKeys) {
     ASSERT_EQ(S_OK, Register(registry, script));
     registry.AddKey("HKCR\\a\\foreign");
     registry.AddString("HKCR\\a", "m", "kept");
-    EXPECT_EQ(S_OK, Unregister(registry, script));
-    EXPECT_EQ("HKCR\\a\nHKCR\\a [] = S:x\nHKCR\\a [m] = S:kept\nHKCR\\a\\foreign\n",
-              registry.Dump());
+    ExpectUnregister(registry, script, S_OK,
+                     "HKCR\\a\nHKCR\\a [] = S:x\nHKCR\\a [m] = S:kept\nHKCR\\a\\foreign\n");
     EXPECT_EQ(0, registry.OpenHandles());
 }
 
 TEST(ScriptUnregister, NothingRegisteredDeletesNothing) {
     MemoryRegistry registry;
     registry.AddString("HKCR", "n", "parent's own");
-    EXPECT_EQ(S_OK, Unregister(registry, "HKCR { absent { val n = s 'y' deeper { x } } }"));
-    EXPECT_EQ("HKCR [n] = S:parent's own\n", registry.Dump());
+    ExpectUnregister(registry, "HKCR { absent { val n = s 'y' deeper { x } } }", S_OK,
+                     "HKCR [n] = S:parent's own\n");
 }
 
 TEST(ScriptUnregister, ReadOnlyKeyIsReadAndWhatCanGoGoes) {
@@ -337,16 +339,15 @@ TEST(ScriptUnregister, ReadOnlyKeyIsReadAndWhatCanGoGoes) {
     registry.AddString("HKCR\\ro", "n", "stays");
     registry.AddString("HKCR\\ro\\sub", "m", "goes");
     registry.readOnlyKeys.insert("HKCR\\ro");
-    EXPECT_EQ(S_OK, Unregister(registry, "HKCR { ro { val n = s 'y' sub { val m = s 'z' } } }"));
-    EXPECT_EQ("HKCR\\ro\nHKCR\\ro [n] = S:stays\n", registry.Dump());
+    ExpectUnregister(registry, "HKCR { ro { val n = s 'y' sub { val m = s 'z' } } }", S_OK,
+                     "HKCR\\ro\nHKCR\\ro [n] = S:stays\n");
 }
 
 TEST(ScriptUnregister, KeyThatFailsToCloseFailsThePass) {
     MemoryRegistry registry;
     registry.AddKey("HKCR\\k");
     registry.failCloseOf.insert("HKCR\\k");
-    EXPECT_EQ(DISP_E_EXCEPTION, Unregister(registry, "HKCR { k }"));
-    EXPECT_EQ("HKCR\\k\n", registry.Dump());
+    ExpectUnregister(registry, "HKCR { k }", DISP_E_EXCEPTION, "HKCR\\k\n");
     EXPECT_EQ(0, registry.OpenHandles());
 }
 
@@ -354,15 +355,14 @@ TEST(ScriptUnregister, KeyThatFailsToCloseFailsThePass) {
 
 TEST(ScriptRollback, FailingBlockTakesBackWhatItWrote) {
     MemoryRegistry registry;
-    EXPECT_EQ(E_FAIL, Register(registry, "HKCR { a = s 'x' { val n = s 'y' b } c = b 123 }"));
-    EXPECT_EQ("", registry.Dump());
+    ExpectRegister(registry, "HKCR { a = s 'x' { val n = s 'y' b } c = b 123 }", E_FAIL, "");
     EXPECT_EQ(0, registry.OpenHandles());
 }
 
 TEST(ScriptRollback, EarlierRootBlocksKeepTheirEntries) {
     MemoryRegistry registry;
-    EXPECT_EQ(DISP_E_EXCEPTION, Register(registry, "HKCU { kept } HKCR { gone { x = q 'v' } }"));
-    EXPECT_EQ("HKCU\\kept\n", registry.Dump());
+    ExpectRegister(registry, "HKCU { kept } HKCR { gone { x = q 'v' } }", DISP_E_EXCEPTION,
+                   "HKCU\\kept\n");
 }
 
 TEST(ScriptRollback, ValuesWrittenIntoExistingKeysAreDeleted) {
@@ -370,21 +370,17 @@ TEST(ScriptRollback, ValuesWrittenIntoExistingKeysAreDeleted) {
     MemoryRegistry registry;
     registry.AddString("HKCR\\existing", "old", "kept");
     registry.AddKey("HKCR\\existing\\sub");
-    EXPECT_EQ(DISP_E_EXCEPTION,
-              Register(registry, "HKCR { existing { val new = s 'v' } broken\\name }"));
-    EXPECT_EQ("HKCR\\existing\nHKCR\\existing [old] = S:kept\nHKCR\\existing\\sub\n",
-              registry.Dump());
+    ExpectRegister(registry, "HKCR { existing { val new = s 'v' } broken\\name }", DISP_E_EXCEPTION,
+                   "HKCR\\existing\nHKCR\\existing [old] = S:kept\nHKCR\\existing\\sub\n");
 }
 
 TEST(ScriptRollback, KeyThatCannotBeCreatedFailsAtTheFirstKey) {
     MemoryRegistry registry;
     registry.noCreateUnder.insert("HKCR");
-    EXPECT_EQ(DISP_E_EXCEPTION, Register(registry, "HKCR { a = s 'v' { b } }"));
-    EXPECT_EQ("", registry.Dump());
+    ExpectRegister(registry, "HKCR { a = s 'v' { b } }", DISP_E_EXCEPTION, "");
 
     registry.noCreateUnder = {"HKCR\\a"};
-    EXPECT_EQ(DISP_E_EXCEPTION, Register(registry, "HKCR { a = s 'v' { b } }"));
-    EXPECT_EQ("", registry.Dump());
+    ExpectRegister(registry, "HKCR { a = s 'v' { b } }", DISP_E_EXCEPTION, "");
     EXPECT_EQ(0, registry.OpenHandles());
 }
 
@@ -392,13 +388,11 @@ TEST(ScriptRollback, ReadOnlyKeyIsOpenedAndKeepsItsValue) {
     MemoryRegistry registry;
     registry.AddString("HKCR\\ro", "", "old");
     registry.readOnlyKeys.insert("HKCR\\ro");
-    EXPECT_EQ(S_OK, Register(registry, "HKCR { ro = s 'new' }"));
-    EXPECT_EQ("HKCR\\ro\nHKCR\\ro [] = S:old\n", registry.Dump());
+    ExpectRegister(registry, "HKCR { ro = s 'new' }", S_OK, "HKCR\\ro\nHKCR\\ro [] = S:old\n");
 }
 
 TEST(ScriptErrors, TextEndingInsideABlockIsRefused) {
-    for (const char* script : {"HKCR {", "HKCR { k {", "HKCR { k = ", "HKCR { k = s", "HKCR { val",
-                               "HKCR { val n =", "HKCR { ForceRemove", "HKCR { NoRemove",
-                               "HKCR { Delete", "HKCR { k { }"})
-        EXPECT_EQ("error 80020009", Registered(script)) << script;
+    ExpectRefused({"HKCR {", "HKCR { k {", "HKCR { k = ", "HKCR { k = s", "HKCR { val",
+                   "HKCR { val n =", "HKCR { ForceRemove", "HKCR { NoRemove", "HKCR { Delete",
+                   "HKCR { k { }"});
 }
