@@ -24,12 +24,13 @@ no-runtime-imports)
     ;;
 imports)
     dll="$1"; shift
-    # The names imported from one DLL follow its "DLL Name" line up to the next blank line.
+    # The names imported from one DLL follow its "DLL Name" line up to the next blank line. The
+    # DLL's name is compared exactly, case included: it is the text the import table carries.
     names="$(awk -v dll="$dll" '
-        /DLL Name:/ { inside = (tolower($3 " " $4 " " $5) ~ tolower(dll)) ; next }
+        /DLL Name:/ { name = $0; sub(/^[ \t]*DLL Name: /, "", name); inside = (name == dll); next }
         inside && NF == 0 { inside = 0 }
         inside && NF >= 3 && $1 ~ /^[0-9a-f]+$/ { print $NF }' "$dump")"
-    [ -n "$names" ] || fail "nothing is imported from $dll"
+    [ -n "$names" ] || fail "nothing is imported from $dll (imports: $(sed -n 's/^\s*DLL Name: //p' "$dump" | paste -sd,))"
     for symbol in "$@"; do
         echo "$names" | grep -x -F "$symbol" >/dev/null || fail "$symbol is not imported from $dll (got: $(echo $names))"
     done
