@@ -1,9 +1,9 @@
 #include "module_state.h"
 
-#include "affinity_manager.h"
-#include "class_factory.h"
-#include "registration_resources.h"
-#include "registry_script.h"
+#include "automation/affinity_manager.h"
+#include "automation/class_factory.h"
+#include "registration/resources.h"
+#include "registration/script.h"
 #include "tandrel_pro.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // State of the loaded library, set up and torn down by DllMain.
 #pragma once
 
-#include "type_info_holder.h"
+#include "automation/type_info_holder.h"
 
 #include <windows.h>
 #include <unknwn.h>

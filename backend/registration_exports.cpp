@@ -1,6 +1,6 @@
 // The self-registration exports that registration tools and installers call.
 #include "module_state.h"
-#include "type_library_registration.h"
+#include "registration/type_library.h"
 
 STDAPI DllRegisterServer() {
     for (ClassEntry* entry = ClassTableBegin(); entry != ClassTableEnd(); ++entry) {

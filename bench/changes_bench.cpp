@@ -1,6 +1,6 @@
 // What MoveProcesses, MoveAllProcesses and IsolateProcesses cost over real processes, against a
 // bare open/set/close loop over the same processes in the same run.
-#include "affinity.h"
+#include "engine/affinity.h"
 #include "bare_calls.h"
 #include "bench_report.h"
 #include "helper_pool.h"

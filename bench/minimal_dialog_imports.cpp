@@ -1,6 +1,6 @@
 #include "minimal_dialog_preparation.h"
 
-#include "affinity.h"
+#include "engine/affinity.h"
 
 #include <windows.h>
 

@@ -2,8 +2,8 @@
 // 10,000 or 100,000 processes, every platform call answered from memory. Flat means no step that
 // grows faster than the process count. The floor for each figure is a bare loop making the same
 // calls through the same seam.
-#include "affinity.h"
-#include "affinity_platform.h"
+#include "engine/affinity.h"
+#include "engine/platform.h"
 #include "bare_loops.h"
 #include "bench_report.h"
 #include "process_file_name.h"

@@ -3,7 +3,7 @@
 #   TANDREL_CLSID  class AffinityManager
 #   TANDREL_LIBID  library TandrelPro
 #   TANDREL_IID    interface IAffinityManager
-set(TANDREL_IDL ${CMAKE_SOURCE_DIR}/backend/tandrel_pro.idl)
+set(TANDREL_IDL ${CMAKE_SOURCE_DIR}/backend/automation/tandrel_pro.idl)
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${TANDREL_IDL})
 file(READ ${TANDREL_IDL} tandrel_idl_text)
 

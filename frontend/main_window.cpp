@@ -1,6 +1,6 @@
 #include "main_window.h"
 
-#include "affinity.h"
+#include "engine/affinity.h"
 #include "process_snapshot.h"
 #include "processor_dialog.h"
 #include "resource.h"

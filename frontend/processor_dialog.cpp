@@ -1,6 +1,6 @@
 #include "processor_dialog.h"
 
-#include "affinity.h"
+#include "engine/affinity.h"
 #include "program_title.h"
 #include "resource.h"
 

@@ -1,6 +1,6 @@
 #include "startup.h"
 
-#include "affinity.h"
+#include "engine/affinity.h"
 #include "frontend_platform.h"
 #include "main_window.h"
 #include "resource.h"

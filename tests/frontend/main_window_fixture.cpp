@@ -1,6 +1,6 @@
 #include "main_window_fixture.h"
 
-#include "affinity.h"
+#include "engine/affinity.h"
 #include "main_window.h"
 #include "resource.h"
 

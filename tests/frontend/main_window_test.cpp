@@ -2,7 +2,7 @@
 // the processor dialog and the reset question, driven as the user drives them.
 #include "main_window_fixture.h"
 
-#include "affinity.h"
+#include "engine/affinity.h"
 #include "main_window.h"
 #include "resource.h"
 #include "snapshot_platform.h"

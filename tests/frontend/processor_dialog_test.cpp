@@ -3,7 +3,7 @@
 // platform.
 #include "processor_dialog.h"
 
-#include "affinity_platform.h"
+#include "engine/platform.h"
 #include "modal_driver.h"
 #include "resource.h"
 

@@ -1,8 +1,8 @@
 // The library's own registry script, read from this program's resources as the library reads it
 // from its file, on an in-memory registry.
 #include "memory_registry.h"
-#include "registration_resources.h"
-#include "registry_script.h"
+#include "registration/resources.h"
+#include "registration/script.h"
 
 #include <gtest/gtest.h>
 

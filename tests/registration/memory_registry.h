@@ -2,7 +2,7 @@
 // test prefix cannot be made to produce.
 #pragma once
 
-#include "registry_access.h"
+#include "registration/registry_access.h"
 
 #include <map>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "registry_script_reader.h"
+#include "registration/script_reader.h"
 
 #include <oleauto.h>
 

@@ -2,8 +2,8 @@
 // register mode (write every entry) or unregister mode (remove them).
 #pragma once
 
-#include "registry_access.h"
-#include "registry_script_variables.h"
+#include "registration/registry_access.h"
+#include "registration/script_variables.h"
 
 #include <windows.h>
 

@@ -1,6 +1,6 @@
-#include "affinity_manager.h"
+#include "automation/affinity_manager.h"
 
-#include "affinity.h"
+#include "engine/affinity.h"
 #include "module_state.h"
 #include "unique_handle.h"
 

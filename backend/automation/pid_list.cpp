@@ -1,4 +1,4 @@
-#include "pid_list.h"
+#include "automation/pid_list.h"
 
 #include "module_state.h"
 

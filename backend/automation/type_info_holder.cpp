@@ -1,4 +1,4 @@
-#include "type_info_holder.h"
+#include "automation/type_info_holder.h"
 
 #include "com_ptr.h"
 

@@ -1,4 +1,4 @@
-#include "registry_script_text.h"
+#include "registration/script_text.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // The variables of a registry script ("%NAME%" in its text) and their substitution.
 #pragma once
 
-#include "task_memory_text.h"
+#include "registration/task_memory_text.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 // The register and unregister passes over the root entries of a substituted script text.
 #pragma once
 
-#include "registry_access.h"
-#include "registry_script_text.h"
+#include "registration/registry_access.h"
+#include "registration/script_text.h"
 
 #include <windows.h>
 

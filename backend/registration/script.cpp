@@ -1,7 +1,7 @@
-#include "registry_script.h"
+#include "registration/script.h"
 
 #include "module_state.h"
-#include "registry_script_reader.h"
+#include "registration/script_reader.h"
 #include "unique_handle.h"
 
 #include <cstring>

@@ -4,7 +4,7 @@
 // as a JScript array object); each is resolved to one array descriptor before anything is read,
 // and the element path follows the element type that the descriptor records, so that no shape
 // of argument makes us read memory the argument does not own.
-#include "affinity_manager.h"
+#include "automation/affinity_manager.h"
 
 #include "com_ptr.h"
 #include "unique_handle.h"

@@ -1,4 +1,4 @@
-#include "affinity_platform.h"
+#include "engine/platform.h"
 
 #include "module_state.h"
 

@@ -1,4 +1,4 @@
-#include "registry_access.h"
+#include "registration/registry_access.h"
 
 namespace {
 class SystemRegistryAccess final : public RegistryAccess {

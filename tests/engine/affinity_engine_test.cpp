@@ -1,7 +1,7 @@
 // The engine over a stand-in platform: cases that real processes cannot produce, and the exact
 // calls the engine makes.
-#include "affinity.h"
-#include "affinity_platform.h"
+#include "engine/affinity.h"
+#include "engine/platform.h"
 
 #include <gtest/gtest.h>
 

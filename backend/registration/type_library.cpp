@@ -1,4 +1,4 @@
-#include "type_library_registration.h"
+#include "registration/type_library.h"
 
 #include "module_state.h"
 #include "unique_handle.h"

@@ -1,6 +1,6 @@
-#include "registry_script_variables.h"
+#include "registration/script_variables.h"
 
-#include "registry_script_text.h"
+#include "registration/script_text.h"
 
 #include <objbase.h>
 

@@ -1,7 +1,7 @@
 // Double-byte text: the reader steps over whole characters (a lead byte and its trail byte). These
 // run where the ANSI code page is 932; ctest runs this program once more under a Japanese locale.
 #include "memory_registry.h"
-#include "registry_script.h"
+#include "registration/script.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "class_factory.h"
+#include "automation/class_factory.h"
 
-#include "affinity_manager.h"
+#include "automation/affinity_manager.h"
 #include "module_state.h"
 
 #include <new>

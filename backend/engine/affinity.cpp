@@ -1,6 +1,6 @@
-#include "affinity.h"
+#include "engine/affinity.h"
 
-#include "affinity_platform.h"
+#include "engine/platform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // engine, and ISupportErrorInfo. Apartment-threaded, so its own count needs no interlocking.
 #pragma once
 
-#include "pid_list.h"
+#include "automation/pid_list.h"
 #include "tandrel_pro.h"
 
 #include <windows.h>

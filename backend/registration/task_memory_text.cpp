@@ -1,4 +1,4 @@
-#include "task_memory_text.h"
+#include "registration/task_memory_text.h"
 
 #include <objbase.h>
 

@@ -1,8 +1,8 @@
 // Damaged and random scripts: whatever the text, the reader ends with one of its result codes and
 // leaves no key open.
 #include "memory_registry.h"
-#include "registration_resources.h"
-#include "registry_script.h"
+#include "registration/resources.h"
+#include "registration/script.h"
 
 #include <gtest/gtest.h>
 

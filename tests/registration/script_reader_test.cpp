@@ -1,6 +1,6 @@
 // The registry script reader on an in-memory registry: one group per rule of the script format.
 #include "memory_registry.h"
-#include "registry_script.h"
+#include "registration/script.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The exported engine of the built DLL on real processes.
-#include "affinity.h"
+#include "engine/affinity.h"
 #include "helper_processes.h"
 
 #include <gtest/gtest.h>
