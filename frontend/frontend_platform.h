@@ -3,6 +3,8 @@
 // another process where nobody can read them back.
 #pragma once
 
+#include "platform_seam.h"
+
 #include <windows.h>
 #include <shellapi.h>
 
@@ -15,16 +17,9 @@ class FrontendPlatform {
     virtual BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data);
 };
 
-FrontendPlatform& CurrentFrontendPlatform();
+inline FrontendPlatform& CurrentFrontendPlatform() {
+    return PlatformSeam<FrontendPlatform>::Current();
+}
 
 // Puts a stand-in platform in place for the lifetime of the object.
-class ScopedFrontendPlatform {
-  public:
-    explicit ScopedFrontendPlatform(FrontendPlatform& platform);
-    ~ScopedFrontendPlatform();
-    ScopedFrontendPlatform(const ScopedFrontendPlatform&) = delete;
-    ScopedFrontendPlatform& operator=(const ScopedFrontendPlatform&) = delete;
-
-  private:
-    FrontendPlatform* previous_;
-};
+using ScopedFrontendPlatform = PlatformSeam<FrontendPlatform>::Scoped;

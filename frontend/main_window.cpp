@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "dialog_binding.h"
 #include "engine/affinity.h"
 #include "process_snapshot.h"
 #include "processor_dialog.h"
@@ -8,7 +9,6 @@
 #include <commctrl.h>
 #include <windowsx.h>
 
-#include <new>
 #include <string>
 
 namespace {
@@ -245,17 +245,5 @@ void MainWindow::OnExitButton() {
 }
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* mainWindow = new (std::nothrow) MainWindow(window);
-        ::SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(mainWindow));
-    }
-    auto* mainWindow = reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (mainWindow == nullptr)
-        return FALSE;
-    if (message == WM_DESTROY) {
-        delete mainWindow;
-        ::SetWindowLongPtrA(window, DWLP_USER, 0);
-        return FALSE;
-    }
-    return mainWindow->HandleMessage(message, wParam, lParam);
+    return BoundDialogProc<MainWindow>(window, message, wParam, lParam);
 }

@@ -16,7 +16,7 @@ constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
 class MainWindow {
   public:
     explicit MainWindow(HWND dialogWindow);
-    // Virtual so that MainWindowProc deletes it through the pointer it kept in the window.
+    // Virtual so that the dialog binding deletes it through the pointer it kept in the window.
     virtual ~MainWindow() = default;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -50,5 +50,6 @@ class MainWindow {
     HICON trayIcon_ = nullptr;
 };
 
-// The dialog procedure of template IDD_MAIN; owns the window's MainWindow object.
+// The dialog procedure of template IDD_MAIN; binds a MainWindow object to the window
+// (dialog_binding.h).
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

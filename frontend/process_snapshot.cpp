@@ -1,5 +1,7 @@
 #include "process_snapshot.h"
 
+#include "platform_handle.h"
+#include "process_enumeration.h"
 #include "process_file_name.h"
 #include "snapshot_platform.h"
 
@@ -8,38 +10,21 @@
 #include <vector>
 
 namespace {
-constexpr DWORD initialIdCapacity = 256;
 constexpr DWORD pathCapacity = MAX_PATH;
 
-// Closes the process through the same platform that opened it, on every way out.
-class OpenedProcess {
-  public:
-    OpenedProcess(SnapshotPlatform& platform, HANDLE handle)
-        : platform_(platform), handle_(handle) {}
-    ~OpenedProcess() { platform_.CloseHandle(handle_); }
-    OpenedProcess(const OpenedProcess&) = delete;
-    OpenedProcess& operator=(const OpenedProcess&) = delete;
-
-    HANDLE get() const { return handle_; }
-
-  private:
-    SnapshotPlatform& platform_;
-    HANDLE handle_;
-};
-
 std::vector<DWORD> EnumerateProcessIds(SnapshotPlatform& platform) {
-    for (DWORD capacity = initialIdCapacity;; capacity *= 2) {
-        std::vector<DWORD> ids(capacity);
-        const DWORD bytes = capacity * sizeof(DWORD);
-        DWORD bytesReturned = 0;
-        if (!platform.EnumerateProcesses(ids.data(), bytes, &bytesReturned))
-            throw std::string("Error enumerating processes!");
-        // A full buffer may have cut the list short: ask again with twice the room.
-        if (bytesReturned != bytes) {
-            ids.resize(bytesReturned / sizeof(DWORD));
-            return ids;
-        }
-    }
+    std::vector<DWORD> ids;
+    DWORD written = 0;
+    const bool enumerated = EnumerateWithDoubling(
+        [&](DWORD bytes, DWORD* bytesWritten) {
+            ids.assign(bytes / sizeof(DWORD), 0);
+            return platform.EnumerateProcesses(ids.data(), bytes, bytesWritten) != FALSE;
+        },
+        &written);
+    if (!enumerated)
+        throw std::string("Error enumerating processes!");
+    ids.resize(written / sizeof(DWORD));
+    return ids;
 }
 } // namespace
 
@@ -61,7 +46,7 @@ void ReadProcessEntry(ProcessEntry& entry, unsigned long processId) {
         platform.OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, processId);
     if (!handle)
         throw std::string("Error opening process!");
-    OpenedProcess process(platform, handle);
+    PlatformHandle<SnapshotPlatform> process(platform, handle);
 
     // The first module is the executable itself; the others are not needed.
     HMODULE executable = nullptr;

@@ -1,15 +1,13 @@
 #include "processor_dialog.h"
 
+#include "dialog_binding.h"
 #include "engine/affinity.h"
 #include "program_title.h"
 #include "resource.h"
 
-#include <new>
-
 namespace {
 constexpr int processorBoxCount = IDC_CPU_LAST - IDC_CPU_FIRST + 1;
 constexpr INT_PTR confirmed = 1;
-constexpr INT_PTR cancelled = 0;
 
 // Lives in ShowProcessorDialog's frame while the modal dialog runs.
 struct ProcessorDialogParameters {
@@ -17,9 +15,12 @@ struct ProcessorDialogParameters {
     unsigned long* resultMask;
 };
 
-// One open processor dialog; owned by its window through the DWLP_USER slot.
+// One open processor dialog, bound to its window (dialog_binding.h); `parameter` points to the
+// ProcessorDialogParameters of ShowProcessorDialog.
 class ProcessorDialog {
   public:
+    ProcessorDialog(HWND window, LPARAM parameter)
+        : ProcessorDialog(window, *reinterpret_cast<const ProcessorDialogParameters*>(parameter)) {}
     ProcessorDialog(HWND window, const ProcessorDialogParameters& parameters)
         : dialogWindow(window), resultMask(parameters.resultMask) {
         InitCheckBoxes(parameters.initialMask);
@@ -87,39 +88,16 @@ class ProcessorDialog {
         ::EndDialog(dialogWindow, confirmed);
     }
 
-    void OnCancel() { ::EndDialog(dialogWindow, cancelled); }
+    void OnCancel() { ::EndDialog(dialogWindow, kDialogCancelled); }
 
     HWND dialogWindow;
     unsigned long* resultMask;
 };
-
-INT_PTR CALLBACK ProcessorDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        const auto* parameters = reinterpret_cast<const ProcessorDialogParameters*>(lParam);
-        auto* dialog = new (std::nothrow) ProcessorDialog(window, *parameters);
-        ::SetWindowLongPtrA(window, DWLP_USER, reinterpret_cast<LONG_PTR>(dialog));
-        // Without its object the dialog could never be closed: end it as a cancel before it
-        // is shown.
-        if (!dialog) {
-            ::EndDialog(window, cancelled);
-            return FALSE;
-        }
-    }
-    auto* dialog = reinterpret_cast<ProcessorDialog*>(::GetWindowLongPtrA(window, DWLP_USER));
-    if (!dialog)
-        return FALSE;
-    if (message == WM_DESTROY) {
-        delete dialog;
-        ::SetWindowLongPtrA(window, DWLP_USER, 0);
-        return FALSE;
-    }
-    return dialog->HandleMessage(message, wParam, lParam);
-}
 } // namespace
 
 bool ShowProcessorDialog(HWND owner, unsigned long initialMask, unsigned long* result) {
     ProcessorDialogParameters parameters{initialMask, result};
     return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROCESSOR_AFFINITY),
-                             owner, ProcessorDialogProc,
+                             owner, BoundDialogProc<ProcessorDialog>,
                              reinterpret_cast<LPARAM>(&parameters)) == confirmed;
 }

@@ -2,11 +2,6 @@
 
 #include <psapi.h>
 
-namespace {
-SnapshotPlatform realPlatform;
-SnapshotPlatform* currentPlatform = &realPlatform;
-} // namespace
-
 BOOL SnapshotPlatform::EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) {
     return ::EnumProcesses(ids, bytes, bytesReturned);
 }
@@ -37,17 +32,4 @@ DWORD SnapshotPlatform::NumberOfProcessors() {
     SYSTEM_INFO info{};
     ::GetSystemInfo(&info);
     return info.dwNumberOfProcessors;
-}
-
-SnapshotPlatform& CurrentSnapshotPlatform() {
-    return *currentPlatform;
-}
-
-ScopedSnapshotPlatform::ScopedSnapshotPlatform(SnapshotPlatform& platform)
-    : previous_(currentPlatform) {
-    currentPlatform = &platform;
-}
-
-ScopedSnapshotPlatform::~ScopedSnapshotPlatform() {
-    currentPlatform = previous_;
 }

@@ -4,6 +4,8 @@
 // but has no module list).
 #pragma once
 
+#include "platform_seam.h"
+
 #include <windows.h>
 
 class SnapshotPlatform {
@@ -21,16 +23,9 @@ class SnapshotPlatform {
     virtual DWORD NumberOfProcessors();
 };
 
-SnapshotPlatform& CurrentSnapshotPlatform();
+inline SnapshotPlatform& CurrentSnapshotPlatform() {
+    return PlatformSeam<SnapshotPlatform>::Current();
+}
 
 // Puts a stand-in platform in place for the lifetime of the object.
-class ScopedSnapshotPlatform {
-  public:
-    explicit ScopedSnapshotPlatform(SnapshotPlatform& platform);
-    ~ScopedSnapshotPlatform();
-    ScopedSnapshotPlatform(const ScopedSnapshotPlatform&) = delete;
-    ScopedSnapshotPlatform& operator=(const ScopedSnapshotPlatform&) = delete;
-
-  private:
-    SnapshotPlatform* previous_;
-};
+using ScopedSnapshotPlatform = PlatformSeam<SnapshotPlatform>::Scoped;

@@ -1,5 +1,6 @@
 #include "startup.h"
 
+#include "dialog_binding.h"
 #include "engine/affinity.h"
 #include "frontend_platform.h"
 #include "main_window.h"
@@ -59,8 +60,15 @@ bool CheckPlatform() {
 }
 
 HWND CreateMainWindow() {
-    return ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr,
-                                MainWindowProc, 0);
+    HWND window = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
+                                       nullptr, MainWindowProc, 0);
+    // A window whose object could not be made was ended as a cancel and cannot serve: start-up
+    // fails as it does without the template.
+    if (window != nullptr && BoundDialogObject<MainWindow>(window) == nullptr) {
+        ::DestroyWindow(window);
+        return nullptr;
+    }
+    return window;
 }
 
 int RunProgram() {

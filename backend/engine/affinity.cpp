@@ -1,29 +1,9 @@
 #include "engine/affinity.h"
 
 #include "engine/platform.h"
+#include "process_enumeration.h"
 
 namespace {
-
-constexpr DWORD kInitialEnumerationCapacity = 256;
-
-// A process handle closed through the platform that opened it.
-class ProcessHandle {
-  public:
-    ProcessHandle(AffinityPlatform& platform, HANDLE handle)
-        : platform_(platform), handle_(handle) {}
-    ~ProcessHandle() {
-        if (handle_ != nullptr)
-            platform_.CloseHandle(handle_);
-    }
-    ProcessHandle(const ProcessHandle&) = delete;
-    ProcessHandle& operator=(const ProcessHandle&) = delete;
-
-    HANDLE get() const { return handle_; }
-
-  private:
-    AffinityPlatform& platform_;
-    HANDLE handle_;
-};
 
 // Identifiers of every process, from the private heap.
 class ProcessIdList {
@@ -33,24 +13,17 @@ class ProcessIdList {
     ProcessIdList(const ProcessIdList&) = delete;
     ProcessIdList& operator=(const ProcessIdList&) = delete;
 
-    // Enumerates again with twice the room while the platform fills the buffer exactly,
-    // since a full buffer may have cut the list short.
     bool Enumerate() {
-        for (DWORD capacity = kInitialEnumerationCapacity;; capacity *= 2) {
-            platform_.Free(ids_);
-            count_ = 0;
-            const DWORD bytes = capacity * sizeof(DWORD);
-            ids_ = static_cast<DWORD*>(platform_.Allocate(bytes));
-            DWORD written = 0;
-            if (ids_ == nullptr || !platform_.EnumerateProcesses(ids_, bytes, &written))
-                return false;
-            if (written != bytes) {
-                count_ = static_cast<int>(written / sizeof(DWORD));
-                return true;
-            }
-            if (capacity > MAXDWORD / 2 / sizeof(DWORD))
-                return false;
-        }
+        DWORD written = 0;
+        const bool enumerated = EnumerateWithDoubling(
+            [this](DWORD bytes, DWORD* bytesWritten) {
+                platform_.Free(ids_);
+                ids_ = static_cast<DWORD*>(platform_.Allocate(bytes));
+                return ids_ != nullptr && platform_.EnumerateProcesses(ids_, bytes, bytesWritten);
+            },
+            &written);
+        count_ = enumerated ? static_cast<int>(written / sizeof(DWORD)) : 0;
+        return enumerated;
     }
 
     int count() const { return count_; }
@@ -74,8 +47,8 @@ bool MoveProcesses(int count, unsigned long* processIds, unsigned long mask) {
         return result;
     AffinityPlatform& platform = CurrentAffinityPlatform();
     for (int i = 0; i < count; ++i) {
-        ProcessHandle process(platform,
-                              platform.OpenProcess(PROCESS_SET_INFORMATION, processIds[i]));
+        AffinityHandle process(platform,
+                               platform.OpenProcess(PROCESS_SET_INFORMATION, processIds[i]));
         if (process.get() != nullptr)
             result = platform.SetProcessAffinityMask(process.get(), mask) != FALSE;
     }
@@ -105,7 +78,7 @@ bool EnableServiceManipulation() {
     HANDLE rawToken = nullptr;
     if (!platform.OpenCurrentProcessToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken))
         return false;
-    ProcessHandle token(platform, rawToken);
+    AffinityHandle token(platform, rawToken);
 
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;

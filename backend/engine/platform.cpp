@@ -4,11 +4,6 @@
 
 #include <psapi.h>
 
-namespace {
-AffinityPlatform realPlatform;
-AffinityPlatform* currentPlatform = &realPlatform;
-} // namespace
-
 DWORD_PTR AffinityPlatform::ActiveProcessorMask() {
     SYSTEM_INFO info{};
     ::GetSystemInfo(&info);
@@ -53,17 +48,4 @@ void* AffinityPlatform::Allocate(SIZE_T bytes) {
 
 void AffinityPlatform::Free(void* block) {
     PrivateHeapFree(block);
-}
-
-AffinityPlatform& CurrentAffinityPlatform() {
-    return *currentPlatform;
-}
-
-ScopedAffinityPlatform::ScopedAffinityPlatform(AffinityPlatform& platform)
-    : previous_(currentPlatform) {
-    currentPlatform = &platform;
-}
-
-ScopedAffinityPlatform::~ScopedAffinityPlatform() {
-    currentPlatform = previous_;
 }

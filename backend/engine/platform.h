@@ -3,6 +3,9 @@
 // (exactly 256 processes, a failing enumeration, a refused privilege).
 #pragma once
 
+#include "platform_handle.h"
+#include "platform_seam.h"
+
 #include <windows.h>
 
 class AffinityPlatform {
@@ -23,16 +26,12 @@ class AffinityPlatform {
     virtual void Free(void* block);
 };
 
-AffinityPlatform& CurrentAffinityPlatform();
+inline AffinityPlatform& CurrentAffinityPlatform() {
+    return PlatformSeam<AffinityPlatform>::Current();
+}
 
 // Puts a stand-in platform in place for the lifetime of the object.
-class ScopedAffinityPlatform {
-  public:
-    explicit ScopedAffinityPlatform(AffinityPlatform& platform);
-    ~ScopedAffinityPlatform();
-    ScopedAffinityPlatform(const ScopedAffinityPlatform&) = delete;
-    ScopedAffinityPlatform& operator=(const ScopedAffinityPlatform&) = delete;
+using ScopedAffinityPlatform = PlatformSeam<AffinityPlatform>::Scoped;
 
-  private:
-    AffinityPlatform* previous_;
-};
+// A process or token handle closed through the platform that opened it.
+using AffinityHandle = PlatformHandle<AffinityPlatform>;
