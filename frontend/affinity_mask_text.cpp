@@ -1,4 +1,4 @@
-#include "process_snapshot.h"
+#include "affinity_mask_text.h"
 
 namespace {
 constexpr int maskBits = 32;

@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "affinity_mask_text.h"
 #include "dialog_binding.h"
 #include "engine/affinity.h"
 #include "process_snapshot.h"
@@ -7,7 +8,6 @@
 #include "resource.h"
 
 #include <commctrl.h>
-#include <windowsx.h>
 
 #include <string>
 
@@ -56,15 +56,14 @@ int NextSelectedRow(HWND listView, int after) {
 } // namespace
 
 MainWindow::MainWindow(HWND dialogWindow)
-    : dialogWindow_(dialogWindow), listView_(::GetDlgItem(dialogWindow, IDC_PROCESS_LIST)) {
+    : dialogWindow_(dialogWindow), listView_(::GetDlgItem(dialogWindow, IDC_PROCESS_LIST)),
+      trayIcon_(dialogWindow) {
     RECT bounds{};
     ::GetWindowRect(listView_, &bounds);
     InsertColumn(listView_, 0, PROCESS_COLUMN_WIDTH, "Process");
     InsertColumn(listView_, 1, PID_COLUMN_WIDTH, "PID");
     InsertColumn(listView_, 2, bounds.right - bounds.left - MASK_COLUMN_SPARE, "Affinity Mask");
     RefreshProcessList();
-    // A shared icon: the system releases it with the module.
-    trayIcon_ = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN));
 }
 
 INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -83,9 +82,9 @@ INT_PTR MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return HandleCommand(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam));
     case WM_SYSCOMMAND:
         // FALSE leaves every other system command to the system.
-        return OnSysCommand(wParam, GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)) ? TRUE : FALSE;
-    case WM_TRAYNOTIFY:
-        OnTrayNotify(wParam, lParam);
+        return trayIcon_.OnSysCommand(wParam) ? TRUE : FALSE;
+    case kTrayNotifyMessage:
+        trayIcon_.OnNotify(wParam, lParam);
         return TRUE;
     default:
         // WM_INITDIALOG included: the dialog manager sets no initial focus.

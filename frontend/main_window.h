@@ -3,15 +3,12 @@
 #pragma once
 
 #include "program_title.h"
+#include "tray_icon.h"
 #include "unique_handle.h"
 
 #include <windows.h>
 
 #include <vector>
-
-// The notification icon's identifier and the message the shell sends about it.
-constexpr UINT TRAY_ICON_ID = 31415;
-constexpr UINT WM_TRAYNOTIFY = WM_USER + 1;
 
 class MainWindow {
   public:
@@ -35,10 +32,6 @@ class MainWindow {
     void OnMinimizeButton();
     void OnExitButton();
 
-    // The notification icon (tray_icon.cpp). True when the window went to the notification area.
-    bool OnSysCommand(WPARAM command, int x, int y);
-    void OnTrayNotify(WPARAM iconId, LPARAM mouseMessage);
-
   private:
     // Asks for processors and hands them, with the selected processes, to a back-end operation.
     void ApplyToSelection(bool (*operation)(int, unsigned long*, unsigned long));
@@ -47,7 +40,7 @@ class MainWindow {
     bool menuAtCursor_ = false;
     HWND dialogWindow_ = nullptr;
     HWND listView_ = nullptr;
-    HICON trayIcon_ = nullptr;
+    TrayIcon trayIcon_;
 };
 
 // The dialog procedure of template IDD_MAIN; binds a MainWindow object to the window

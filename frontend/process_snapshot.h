@@ -1,4 +1,4 @@
-// The front end's read-only view of the running processes, and the text form of a mask.
+// The front end's read-only view of the running processes.
 // Failures are thrown as std::string holding the message text.
 #pragma once
 
@@ -20,9 +20,6 @@ void TakeProcessSnapshot(ProcessList& processes);
 // Fills the entry for one process, or throws one of the per-process messages and leaves the
 // entry untouched.
 void ReadProcessEntry(ProcessEntry& entry, unsigned long processId);
-
-// "0-3,5" for bits 0 to 3 and 5; the empty text for 0.
-std::string FormatAffinityMask(unsigned long mask);
 
 // The machine's processor count, asked of the system once per run.
 unsigned long GetProcessorCount();

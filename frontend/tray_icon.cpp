@@ -1,8 +1,8 @@
-// The main window's life in the notification area: minimising hides the window behind an icon,
-// a double click on the icon brings it back.
-#include "main_window.h"
+#include "tray_icon.h"
 
 #include "frontend_platform.h"
+#include "program_title.h"
+#include "resource.h"
 
 #include <shellapi.h>
 
@@ -13,35 +13,40 @@ NOTIFYICONDATAA IconRecord(HWND window) {
     NOTIFYICONDATAA record{};
     record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = window;
-    record.uID = TRAY_ICON_ID;
+    record.uID = kTrayIconId;
     return record;
 }
 
 } // namespace
 
-bool MainWindow::OnSysCommand(WPARAM command, int, int) {
+// A shared icon: the system releases it with the module.
+TrayIcon::TrayIcon(HWND window)
+    : window_(window), icon_(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN))) {
+}
+
+bool TrayIcon::OnSysCommand(WPARAM command) {
     // The whole value is compared: the system's own bits in the low four stay significant.
     if (command != SC_MINIMIZE)
         return false;
-    NOTIFYICONDATAA record = IconRecord(dialogWindow_);
+    NOTIFYICONDATAA record = IconRecord(window_);
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    record.uCallbackMessage = WM_TRAYNOTIFY;
-    record.hIcon = trayIcon_;
+    record.uCallbackMessage = kTrayNotifyMessage;
+    record.hIcon = icon_;
     ::lstrcpyA(record.szTip, PROGRAM_TITLE);
     // Hidden even when the shell refuses the icon.
     CurrentFrontendPlatform().NotifyIcon(NIM_ADD, &record);
-    ::ShowWindow(dialogWindow_, SW_HIDE);
+    ::ShowWindow(window_, SW_HIDE);
     ::SetProcessWorkingSetSize(::GetCurrentProcess(), static_cast<SIZE_T>(-1),
                                static_cast<SIZE_T>(-1));
     return true;
 }
 
-void MainWindow::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
+void TrayIcon::OnNotify(WPARAM iconId, LPARAM mouseMessage) {
     // The icon has no menu: single clicks, the right button and moves do nothing.
-    if (iconId != TRAY_ICON_ID || mouseMessage != WM_LBUTTONDBLCLK)
+    if (iconId != kTrayIconId || mouseMessage != WM_LBUTTONDBLCLK)
         return;
-    ::ShowWindow(dialogWindow_, SW_SHOW);
-    ::SetForegroundWindow(dialogWindow_);
-    NOTIFYICONDATAA record = IconRecord(dialogWindow_);
+    ::ShowWindow(window_, SW_SHOW);
+    ::SetForegroundWindow(window_);
+    NOTIFYICONDATAA record = IconRecord(window_);
     CurrentFrontendPlatform().NotifyIcon(NIM_DELETE, &record);
 }
