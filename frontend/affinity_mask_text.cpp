@@ -1,11 +1,11 @@
 #include "affinity_mask_text.h"
 
 namespace {
-constexpr int maskBits = 32;
+constexpr int kMaskBits = 32;
 
 bool IsSet(unsigned long mask, int position) {
     // Past the last bit reads as clear, which closes a run that reaches processor 31.
-    return position < maskBits && (mask & (1UL << position)) != 0;
+    return position < kMaskBits && (mask & (1UL << position)) != 0;
 }
 } // namespace
 
@@ -16,7 +16,7 @@ std::string FormatAffinityMask(unsigned long mask) {
     std::string text;
     bool runOpen = false;
     int runStart = 0;
-    for (int position = 0; position <= maskBits; ++position) {
+    for (int position = 0; position <= kMaskBits; ++position) {
         const bool set = IsSet(mask, position);
         if (set && !runOpen) {
             runOpen = true;

@@ -13,16 +13,16 @@
 
 namespace {
 
-constexpr int PROCESS_COLUMN_WIDTH = 200;
-constexpr int PID_COLUMN_WIDTH = 50;
+constexpr int kProcessColumnWidth = 200;
+constexpr int kPidColumnWidth = 50;
 // The mask column takes what the other two columns and the list's frame leave of its width.
-constexpr int MASK_COLUMN_SPARE = 275;
+constexpr int kMaskColumnSpare = 275;
 
 // The context menu opens this far into the first selected row when no right click placed it.
-constexpr int MENU_OFFSET_X = 50;
-constexpr int MENU_OFFSET_Y = 10;
+constexpr int kMenuOffsetX = 50;
+constexpr int kMenuOffsetY = 10;
 
-constexpr char RESET_QUESTION[] =
+constexpr char kResetQuestion[] =
     "Are you sure you wish to reset the affinities of all processes to all processors?";
 
 void InsertColumn(HWND listView, int index, int width, const char* header) {
@@ -60,9 +60,9 @@ MainWindow::MainWindow(HWND dialogWindow)
       trayIcon_(dialogWindow) {
     RECT bounds{};
     ::GetWindowRect(listView_, &bounds);
-    InsertColumn(listView_, 0, PROCESS_COLUMN_WIDTH, "Process");
-    InsertColumn(listView_, 1, PID_COLUMN_WIDTH, "PID");
-    InsertColumn(listView_, 2, bounds.right - bounds.left - MASK_COLUMN_SPARE, "Affinity Mask");
+    InsertColumn(listView_, 0, kProcessColumnWidth, "Process");
+    InsertColumn(listView_, 1, kPidColumnWidth, "PID");
+    InsertColumn(listView_, 2, bounds.right - bounds.left - kMaskColumnSpare, "Affinity Mask");
     RefreshProcessList();
 }
 
@@ -144,8 +144,8 @@ POINT MainWindow::ContextMenuPosition() {
     row.left = LVIR_SELECTBOUNDS;
     ::SendMessageA(listView_, LVM_GETITEMRECT, NextSelectedRow(listView_, -1),
                    reinterpret_cast<LPARAM>(&row));
-    position.x = row.left + MENU_OFFSET_X;
-    position.y = row.top + MENU_OFFSET_Y;
+    position.x = row.left + kMenuOffsetX;
+    position.y = row.top + kMenuOffsetY;
     ::ClientToScreen(listView_, &position);
     return position;
 }
@@ -163,7 +163,7 @@ void MainWindow::RefreshProcessList() {
     try {
         TakeProcessSnapshot(processes);
     } catch (const std::string& error) {
-        ::MessageBoxA(dialogWindow_, error.c_str(), PROGRAM_TITLE, MB_OK | MB_ICONERROR);
+        ::MessageBoxA(dialogWindow_, error.c_str(), kProgramTitle, MB_OK | MB_ICONERROR);
         // The rows of the last rebuild stay.
         ::SendMessageA(listView_, WM_SETREDRAW, TRUE, 0);
         return;
@@ -227,7 +227,7 @@ void MainWindow::OnIsolateOnCpus() {
 }
 
 void MainWindow::OnReset() {
-    if (::MessageBoxA(dialogWindow_, RESET_QUESTION, PROGRAM_TITLE, MB_YESNO | MB_ICONWARNING) !=
+    if (::MessageBoxA(dialogWindow_, kResetQuestion, kProgramTitle, MB_YESNO | MB_ICONWARNING) !=
         IDYES)
         return;
     MoveAllProcesses(GenerateAllProcessorsMask());

@@ -10,7 +10,7 @@
 #include <vector>
 
 namespace {
-constexpr DWORD pathCapacity = MAX_PATH;
+constexpr DWORD kPathCapacity = MAX_PATH;
 
 std::vector<DWORD> EnumerateProcessIds(SnapshotPlatform& platform) {
     std::vector<DWORD> ids;
@@ -55,10 +55,10 @@ void ReadProcessEntry(ProcessEntry& entry, unsigned long processId) {
                                           &bytesNeeded))
         throw std::string("Error enumerating process modules!");
 
-    char path[pathCapacity] = {};
-    if (platform.ModuleFilePath(process.get(), executable, path, pathCapacity) == 0)
+    char path[kPathCapacity] = {};
+    if (platform.ModuleFilePath(process.get(), executable, path, kPathCapacity) == 0)
         throw std::string("Error retrieving process filename!");
-    std::string fileName = FileNameOfPath(std::string(path, ::strnlen(path, pathCapacity)));
+    std::string fileName = FileNameOfPath(std::string(path, ::strnlen(path, kPathCapacity)));
 
     DWORD_PTR processMask = 0;
     DWORD_PTR systemMask = 0;

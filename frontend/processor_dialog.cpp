@@ -6,8 +6,8 @@
 #include "resource.h"
 
 namespace {
-constexpr int processorBoxCount = IDC_CPU_LAST - IDC_CPU_FIRST + 1;
-constexpr INT_PTR confirmed = 1;
+constexpr int kProcessorBoxCount = IDC_CPU_LAST - IDC_CPU_FIRST + 1;
+constexpr INT_PTR kConfirmed = 1;
 
 // Lives in ShowProcessorDialog's frame while the modal dialog runs.
 struct ProcessorDialogParameters {
@@ -22,7 +22,7 @@ class ProcessorDialog {
     ProcessorDialog(HWND window, LPARAM parameter)
         : ProcessorDialog(window, *reinterpret_cast<const ProcessorDialogParameters*>(parameter)) {}
     ProcessorDialog(HWND window, const ProcessorDialogParameters& parameters)
-        : dialogWindow(window), resultMask(parameters.resultMask) {
+        : dialogWindow_(window), resultMask_(parameters.resultMask) {
         InitCheckBoxes(parameters.initialMask);
     }
     virtual ~ProcessorDialog() = default;
@@ -59,19 +59,19 @@ class ProcessorDialog {
     // their own boxes enabled.
     void InitCheckBoxes(unsigned long initialMask) {
         const unsigned long present = GenerateAllProcessorsMask();
-        for (int k = 0; k < processorBoxCount; ++k) {
+        for (int k = 0; k < kProcessorBoxCount; ++k) {
             const unsigned long bit = 1UL << k;
             if ((present & bit) == 0)
-                ::EnableWindow(::GetDlgItem(dialogWindow, IDC_CPU_FIRST + k), FALSE);
+                ::EnableWindow(::GetDlgItem(dialogWindow_, IDC_CPU_FIRST + k), FALSE);
             else if ((initialMask & bit) != 0)
-                ::CheckDlgButton(dialogWindow, IDC_CPU_FIRST + k, BST_CHECKED);
+                ::CheckDlgButton(dialogWindow_, IDC_CPU_FIRST + k, BST_CHECKED);
         }
     }
 
     unsigned long CollectCheckedMask() const {
         unsigned long mask = 0;
-        for (int k = 0; k < processorBoxCount; ++k) {
-            if (::IsDlgButtonChecked(dialogWindow, IDC_CPU_FIRST + k) == BST_CHECKED)
+        for (int k = 0; k < kProcessorBoxCount; ++k) {
+            if (::IsDlgButtonChecked(dialogWindow_, IDC_CPU_FIRST + k) == BST_CHECKED)
                 mask |= 1UL << k;
         }
         return mask;
@@ -80,18 +80,18 @@ class ProcessorDialog {
     void OnOk() {
         const unsigned long mask = CollectCheckedMask();
         if (mask == 0) {
-            ::MessageBoxA(dialogWindow, "You must select at least one CPU.", PROGRAM_TITLE,
+            ::MessageBoxA(dialogWindow_, "You must select at least one CPU.", kProgramTitle,
                           MB_OK | MB_ICONWARNING);
             return;
         }
-        *resultMask = mask;
-        ::EndDialog(dialogWindow, confirmed);
+        *resultMask_ = mask;
+        ::EndDialog(dialogWindow_, kConfirmed);
     }
 
-    void OnCancel() { ::EndDialog(dialogWindow, kDialogCancelled); }
+    void OnCancel() { ::EndDialog(dialogWindow_, kDialogCancelled); }
 
-    HWND dialogWindow;
-    unsigned long* resultMask;
+    HWND dialogWindow_;
+    unsigned long* resultMask_;
 };
 } // namespace
 
@@ -99,5 +99,5 @@ bool ShowProcessorDialog(HWND owner, unsigned long initialMask, unsigned long* r
     ProcessorDialogParameters parameters{initialMask, result};
     return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROCESSOR_AFFINITY),
                              owner, BoundDialogProc<ProcessorDialog>,
-                             reinterpret_cast<LPARAM>(&parameters)) == confirmed;
+                             reinterpret_cast<LPARAM>(&parameters)) == kConfirmed;
 }

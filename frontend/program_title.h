@@ -3,4 +3,4 @@
 
 // The main window's caption; also the caption of every message box, the notification icon's tip
 // and the mark by which a second start finds a running instance.
-constexpr char PROGRAM_TITLE[] = "Tandrel Pro";
+constexpr char kProgramTitle[] = "Tandrel Pro";

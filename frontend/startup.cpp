@@ -12,14 +12,13 @@
 
 namespace {
 
-constexpr char NOT_NT_MESSAGE[] =
-    "Tandrel is only compatible with Windows NT 4.0 and Windows 2000.";
-constexpr char TOO_FEW_PROCESSORS_MESSAGE[] =
+constexpr char kNotNtMessage[] = "Tandrel is only compatible with Windows NT 4.0 and Windows 2000.";
+constexpr char kTooFewProcessorsMessage[] =
     "Tandrel must run on a system with 2 or more processors.";
-constexpr char CREATE_WINDOW_FAILED_MESSAGE[] = "Error creating main window.";
+constexpr char kCreateWindowFailedMessage[] = "Error creating main window.";
 
 void ShowError(const char* text) {
-    ::MessageBoxA(nullptr, text, PROGRAM_TITLE, MB_OK | MB_ICONERROR);
+    ::MessageBoxA(nullptr, text, kProgramTitle, MB_OK | MB_ICONERROR);
 }
 
 // Trims the working set after every message, so that the program stays small while it waits in
@@ -37,7 +36,7 @@ void RunMessageLoop() {
 } // namespace
 
 bool IsFirstInstance() {
-    return !::IsWindow(::FindWindowA(nullptr, PROGRAM_TITLE));
+    return !::IsWindow(::FindWindowA(nullptr, kProgramTitle));
 }
 
 bool CheckPlatform() {
@@ -47,7 +46,7 @@ bool CheckPlatform() {
     platform.QueryVersion(&version);
     // Only the platform counts: every version of the NT line passes.
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
-        ShowError(NOT_NT_MESSAGE);
+        ShowError(kNotNtMessage);
         return false;
     }
     SYSTEM_INFO system{};
@@ -55,7 +54,7 @@ bool CheckPlatform() {
     // The mask is compared as a number, not counted: 3 and 4 pass, 1 and 2 do not.
     if (system.dwNumberOfProcessors >= 2 && system.dwActiveProcessorMask >= 3)
         return true;
-    ShowError(TOO_FEW_PROCESSORS_MESSAGE);
+    ShowError(kTooFewProcessorsMessage);
     return false;
 }
 
@@ -83,7 +82,7 @@ int RunProgram() {
     try {
         HWND window = CreateMainWindow();
         if (window == nullptr)
-            throw std::string(CREATE_WINDOW_FAILED_MESSAGE);
+            throw std::string(kCreateWindowFailedMessage);
         ::ShowWindow(window, SW_SHOW);
         RunMessageLoop();
     } catch (const std::string& error) {

@@ -32,7 +32,7 @@ bool TrayIcon::OnSysCommand(WPARAM command) {
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = kTrayNotifyMessage;
     record.hIcon = icon_;
-    ::lstrcpyA(record.szTip, PROGRAM_TITLE);
+    ::lstrcpyA(record.szTip, kProgramTitle);
     // Hidden even when the shell refuses the icon.
     CurrentFrontendPlatform().NotifyIcon(NIM_ADD, &record);
     ::ShowWindow(window_, SW_HIDE);
