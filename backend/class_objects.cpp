@@ -1,4 +1,5 @@
 // The exports through which COM finds the library's classes and asks whether it may unload it.
+#include "class_table.h"
 #include "module_state.h"
 
 #include <objbase.h>
@@ -14,8 +15,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
             ::EnterCriticalSection(&ClassTableLock());
             if (entry->factory == nullptr) {
                 IUnknown* factory = nullptr;
-                if (SUCCEEDED(
-                        entry->createFactory(IID_IUnknown, reinterpret_cast<void**>(&factory))))
+                if (SUCCEEDED(ClassFactory::Create(entry->createInstance, IID_IUnknown,
+                                                   reinterpret_cast<void**>(&factory))))
                     entry->factory = factory;
             }
             ::LeaveCriticalSection(&ClassTableLock());

@@ -1,28 +1,12 @@
 #include "module_state.h"
 
-#include "automation/affinity_manager.h"
-#include "automation/class_factory.h"
-#include "registration/resources.h"
-#include "registration/script.h"
+#include "class_table.h"
 #include "tandrel_pro.h"
 
 namespace {
 HMODULE module;
 HANDLE privateHeap;
 LONG lockCount;
-CRITICAL_SECTION classTableLock;
-
-void NoClassStartup(bool) {}
-
-HRESULT UpdateAffinityManagerRegistry(bool registering) {
-    return ApplyRegistryScript(TANDREL_IDR_AFFINITY_MANAGER, registering);
-}
-
-ClassEntry classTable[] = {
-    {&CLSID_AffinityManager, UpdateAffinityManagerRegistry, ClassFactory::Create,
-     AffinityManager::CreateInstance, nullptr, NoClassStartup},
-};
-
 TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
 
 HANDLE Heap() {
@@ -35,22 +19,13 @@ HANDLE Heap() {
 void InitializeModuleState(HMODULE thisModule) {
     module = thisModule;
     Heap();
-    ::InitializeCriticalSection(&classTableLock);
+    InitializeClassTable();
     affinityManagerTypeInfo.Initialize();
-    for (ClassEntry& entry : classTable)
-        entry.classStartup(true);
 }
 
 void TerminateModuleState() {
-    for (ClassEntry& entry : classTable) {
-        entry.classStartup(false);
-        if (entry.factory != nullptr) {
-            entry.factory->Release();
-            entry.factory = nullptr;
-        }
-    }
+    TerminateClassTable();
     affinityManagerTypeInfo.Terminate();
-    ::DeleteCriticalSection(&classTableLock);
     if (privateHeap != nullptr) {
         ::HeapDestroy(privateHeap);
         privateHeap = nullptr;
@@ -85,17 +60,6 @@ void UnlockModule() {
 }
 LONG ModuleLockCount() {
     return ::InterlockedCompareExchange(&lockCount, 0, 0);
-}
-
-ClassEntry* ClassTableBegin() {
-    return std::begin(classTable);
-}
-ClassEntry* ClassTableEnd() {
-    return std::end(classTable);
-}
-
-CRITICAL_SECTION& ClassTableLock() {
-    return classTableLock;
 }
 
 TypeInfoHolder& AffinityManagerTypeInfo() {

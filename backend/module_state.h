@@ -4,7 +4,6 @@
 #include "automation/type_info_holder.h"
 
 #include <windows.h>
-#include <unknwn.h>
 
 void InitializeModuleState(HMODULE module);
 void TerminateModuleState();
@@ -23,26 +22,6 @@ void PrivateHeapFree(void* block);
 void LockModule();
 void UnlockModule();
 LONG ModuleLockCount();
-
-// One creatable class of the library.
-struct ClassEntry {
-    const CLSID* clsid;
-    // Writes (true) or removes (false) the class's registry entries; null when the class has
-    // no registry script of its own.
-    HRESULT (*updateRegistry)(bool registering);
-    HRESULT (*createFactory)(REFIID iid, void** factory);
-    HRESULT (*createInstance)(IUnknown* outer, REFIID iid, void** object);
-    // Made on the first request and kept until the module state is torn down.
-    IUnknown* factory;
-    // Start-up (true) and shut-down (false) of the class; nothing to do for AffinityManager.
-    void (*classStartup)(bool starting);
-};
-
-ClassEntry* ClassTableBegin();
-ClassEntry* ClassTableEnd();
-
-// Guards the creation of the cached class factories.
-CRITICAL_SECTION& ClassTableLock();
 
 // Type information of IAffinityManager, loaded from the registered type library when first used.
 TypeInfoHolder& AffinityManagerTypeInfo();

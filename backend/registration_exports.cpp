@@ -1,5 +1,5 @@
 // The self-registration exports that registration tools and installers call.
-#include "module_state.h"
+#include "class_table.h"
 #include "registration/type_library.h"
 
 STDAPI DllRegisterServer() {

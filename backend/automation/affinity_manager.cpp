@@ -1,8 +1,8 @@
 #include "automation/affinity_manager.h"
 
 #include "engine/affinity.h"
+#include "engine/platform.h"
 #include "module_state.h"
-#include "unique_handle.h"
 
 #include <new>
 
@@ -121,24 +121,28 @@ HRESULT AffinityManager::Invoke(DISPID member, REFIID, LCID locale, WORD flags, 
 HRESULT AffinityManager::GetProcessAffinity(LONG pid, LONG* pAffinity) {
     if (pAffinity == nullptr)
         return E_POINTER;
-    UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, static_cast<DWORD>(pid)));
+    AffinityPlatform& platform = CurrentAffinityPlatform();
+    AffinityHandle process(
+        platform, platform.OpenProcess(PROCESS_QUERY_INFORMATION, static_cast<DWORD>(pid)));
     if (!process)
         return E_FAIL;
     DWORD_PTR processMask = 0;
     DWORD_PTR systemMask = 0;
-    if (!::GetProcessAffinityMask(process.get(), &processMask, &systemMask))
+    if (!platform.GetProcessAffinityMask(process.get(), &processMask, &systemMask))
         return E_FAIL;
     *pAffinity = static_cast<LONG>(static_cast<unsigned long>(processMask));
     return S_OK;
 }
 
 HRESULT AffinityManager::SetProcessAffinity(LONG pid, LONG Affinity) {
-    UniqueHandle process(::OpenProcess(PROCESS_SET_INFORMATION, FALSE, static_cast<DWORD>(pid)));
+    AffinityPlatform& platform = CurrentAffinityPlatform();
+    AffinityHandle process(platform,
+                           platform.OpenProcess(PROCESS_SET_INFORMATION, static_cast<DWORD>(pid)));
     if (!process)
         return E_FAIL;
     // The bits of the signed value, not its sign extension.
     DWORD_PTR mask = static_cast<unsigned long>(Affinity);
-    return ::SetProcessAffinityMask(process.get(), mask) ? S_OK : E_INVALIDARG;
+    return platform.SetProcessAffinityMask(process.get(), mask) ? S_OK : E_INVALIDARG;
 }
 
 HRESULT AffinityManager::EnableServiceManipulation() {

@@ -1,15 +1,14 @@
 #include "automation/class_factory.h"
 
-#include "automation/affinity_manager.h"
 #include "module_state.h"
 
 #include <new>
 
-HRESULT ClassFactory::Create(REFIID iid, void** factory) {
+HRESULT ClassFactory::Create(InstanceRoutine createInstance, REFIID iid, void** factory) {
     if (factory == nullptr)
         return E_POINTER;
     *factory = nullptr;
-    ClassFactory* made = new (std::nothrow) ClassFactory();
+    ClassFactory* made = new (std::nothrow) ClassFactory(createInstance);
     if (made == nullptr)
         return E_OUTOFMEMORY;
     HRESULT hr = made->QueryInterface(iid, factory);
@@ -18,7 +17,7 @@ HRESULT ClassFactory::Create(REFIID iid, void** factory) {
     return hr;
 }
 
-ClassFactory::ClassFactory() {
+ClassFactory::ClassFactory(InstanceRoutine createInstance) : createInstance_(createInstance) {
     ::InitializeCriticalSection(&lock_);
 }
 
@@ -61,7 +60,7 @@ ULONG ClassFactory::Release() {
 }
 
 HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
-    return AffinityManager::CreateInstance(outer, iid, object);
+    return createInstance_(outer, iid, object);
 }
 
 HRESULT ClassFactory::LockServer(BOOL lock) {

@@ -14,6 +14,11 @@ HANDLE AffinityPlatform::OpenProcess(DWORD access, DWORD processId) {
     return ::OpenProcess(access, FALSE, processId);
 }
 
+BOOL AffinityPlatform::GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
+                                              DWORD_PTR* systemMask) {
+    return ::GetProcessAffinityMask(process, processMask, systemMask);
+}
+
 BOOL AffinityPlatform::SetProcessAffinityMask(HANDLE process, DWORD_PTR mask) {
     return ::SetProcessAffinityMask(process, mask);
 }

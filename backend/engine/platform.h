@@ -1,6 +1,7 @@
-// The system calls behind the affinity engine. The engine reaches the platform only through the
-// current AffinityPlatform, so tests can stand in for what real processes cannot produce
-// (exactly 256 processes, a failing enumeration, a refused privilege).
+// The system calls behind the affinity engine and the automation object's per-process methods.
+// Both reach the platform only through the current AffinityPlatform, so tests can stand in for what
+// real processes cannot produce (exactly 256 processes, a failing enumeration, a refused
+// privilege).
 #pragma once
 
 #include "platform_handle.h"
@@ -14,6 +15,8 @@ class AffinityPlatform {
 
     virtual DWORD_PTR ActiveProcessorMask();
     virtual HANDLE OpenProcess(DWORD access, DWORD processId);
+    virtual BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
+                                        DWORD_PTR* systemMask);
     virtual BOOL SetProcessAffinityMask(HANDLE process, DWORD_PTR mask);
     virtual BOOL CloseHandle(HANDLE handle);
     virtual BOOL EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned);
