@@ -20,6 +20,3 @@ void TakeProcessSnapshot(ProcessList& processes);
 // Fills the entry for one process, or throws one of the per-process messages and leaves the
 // entry untouched.
 void ReadProcessEntry(ProcessEntry& entry, unsigned long processId);
-
-// The machine's processor count, asked of the system once per run.
-unsigned long GetProcessorCount();

@@ -27,9 +27,3 @@ BOOL SnapshotPlatform::GetProcessAffinityMask(HANDLE process, DWORD_PTR* process
 BOOL SnapshotPlatform::CloseHandle(HANDLE handle) {
     return ::CloseHandle(handle);
 }
-
-DWORD SnapshotPlatform::NumberOfProcessors() {
-    SYSTEM_INFO info{};
-    ::GetSystemInfo(&info);
-    return info.dwNumberOfProcessors;
-}

@@ -1,4 +1,4 @@
-// The system calls behind the process snapshot and the processor count. The snapshot reaches the
+// The system calls behind the process snapshot. The snapshot reaches the
 // platform only through the current SnapshotPlatform, so tests can stand in for what real
 // processes cannot produce (exactly 256 processes, a failing enumeration, a process that opens
 // but has no module list).
@@ -20,7 +20,6 @@ class SnapshotPlatform {
     virtual BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
                                         DWORD_PTR* systemMask);
     virtual BOOL CloseHandle(HANDLE handle);
-    virtual DWORD NumberOfProcessors();
 };
 
 inline SnapshotPlatform& CurrentSnapshotPlatform() {

@@ -438,9 +438,3 @@ TEST(TakeProcessSnapshot, PassesOnFailuresThatAreNotMessages) {
     EXPECT_EQ(7, thrown);
     EXPECT_TRUE(processes.empty());
 }
-
-TEST(GetProcessorCount, IsTheNumberOfProcessorsTheSystemReports) {
-    SYSTEM_INFO info{};
-    ::GetSystemInfo(&info);
-    EXPECT_EQ(static_cast<unsigned long>(info.dwNumberOfProcessors), GetProcessorCount());
-}
