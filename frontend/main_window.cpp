@@ -4,6 +4,7 @@
 #include "process_snapshot.h"
 #include "processor_dialog.h"
 #include "resource.h"
+#include "screen_dpi.h"
 
 #include <commctrl.h>
 #include <windowsx.h>
@@ -59,9 +60,10 @@ MainWindow::MainWindow(HWND dialogWindow)
     : dialogWindow_(dialogWindow), listView_(::GetDlgItem(dialogWindow, IDC_PROCESS_LIST)) {
     RECT bounds{};
     ::GetWindowRect(listView_, &bounds);
-    InsertColumn(listView_, 0, PROCESS_COLUMN_WIDTH, "Process");
-    InsertColumn(listView_, 1, PID_COLUMN_WIDTH, "PID");
-    InsertColumn(listView_, 2, bounds.right - bounds.left - MASK_COLUMN_SPARE, "Affinity Mask");
+    InsertColumn(listView_, 0, ScaleToScreenDpi(PROCESS_COLUMN_WIDTH), "Process");
+    InsertColumn(listView_, 1, ScaleToScreenDpi(PID_COLUMN_WIDTH), "PID");
+    InsertColumn(listView_, 2, bounds.right - bounds.left - ScaleToScreenDpi(MASK_COLUMN_SPARE),
+                 "Affinity Mask");
     RefreshProcessList();
     // A shared icon: the system releases it with the module.
     trayIcon_ = ::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_MAIN));
