@@ -64,8 +64,8 @@ TEST(InstalledProgram, CarriesItsVersionAndManifest) {
     DWORD ignored = 0;
     std::vector<char> block(::GetFileVersionInfoSizeA(program.c_str(), &ignored));
     ASSERT_FALSE(block.empty()) << program << " has no version block";
-    ASSERT_TRUE(::GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(block.size()),
-                                      block.data()));
+    ASSERT_TRUE(
+        ::GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
     EXPECT_EQ(Setting("TANDREL_VERSION"), DottedFileVersion(block));
     EXPECT_EQ("Tandrel Pro", VersionText(block, "FileDescription"));
     EXPECT_EQ("Tandrel Pro", VersionText(block, "ProductName"));

@@ -56,7 +56,7 @@ msiexec_timed() { # WHAT EXPECTED_CODE ARGS...
     start=$(date +%s.%N)
     rc="$(exit_code msi msiexec "${@:3}" /qn)"
     end=$(date +%s.%N)
-    expect_equal "$1 (msiexec exit code, $(echo "$end - $start" | bc) s)" "$2" "$rc"
+    expect_equal "$1 (msiexec exit code, $(awk "BEGIN { printf \"%.1f\", $end - $start }") s)" "$2" "$rc"
 }
 
 prefix_copy msi
