@@ -70,6 +70,8 @@ class Reader:
         for variable in re.findall(r"%(\w*)%", data):
             if variable.upper() != "MODULE":
                 raise ScriptError(f"unknown variable %{variable}%")
+        # Brackets are Windows Installer's property references; the script's text is literal.
+        data = re.sub(r"[\[\]]", lambda bracket: f"[\\{bracket.group()}]", data)
         return re.sub(r"%MODULE%", MODULE_PATH, data, flags=re.IGNORECASE)
 
     def Block(self, parent, parent_foreign):
