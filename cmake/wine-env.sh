@@ -20,7 +20,9 @@ shift 2
 state_dir="$build_dir/wine"
 export WINEPREFIX="$state_dir/prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko prompts; the menu builder would copy shortcuts that installers make into the
+# Linux desktop menus.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEPATH="Z:${build_dir//\//\\}\\bin"
 unset WINELOADER WINESERVER
 

@@ -6,6 +6,7 @@
 #include "process_snapshot.h"
 #include "processor_dialog.h"
 #include "resource.h"
+#include "screen_dpi.h"
 
 #include <commctrl.h>
 
@@ -60,9 +61,10 @@ MainWindow::MainWindow(HWND dialogWindow)
       trayIcon_(dialogWindow) {
     RECT bounds{};
     ::GetWindowRect(listView_, &bounds);
-    InsertColumn(listView_, 0, kProcessColumnWidth, "Process");
-    InsertColumn(listView_, 1, kPidColumnWidth, "PID");
-    InsertColumn(listView_, 2, bounds.right - bounds.left - kMaskColumnSpare, "Affinity Mask");
+    InsertColumn(listView_, 0, ScaleToScreenDpi(kProcessColumnWidth), "Process");
+    InsertColumn(listView_, 1, ScaleToScreenDpi(kPidColumnWidth), "PID");
+    InsertColumn(listView_, 2, bounds.right - bounds.left - ScaleToScreenDpi(kMaskColumnSpare),
+                 "Affinity Mask");
     RefreshProcessList();
 }
 

@@ -8,6 +8,8 @@ packages=(
     wine wine64 fonts-wine        # runs the programs and the tests
     wine64-tools libwine-dev      # widl 8 and the system IDL files for the interface description
     xvfb xauth x11-utils imagemagick  # private displays and screenshots
+    wixl msitools zip unzip       # the installer and the zips, and reading them back
+    python3 python3-jsonschema python3-yaml  # the installer's registry rows, the manifests' checks
 )
 missing=()
 for package in "${packages[@]}"; do

@@ -3,9 +3,12 @@
 # reg shows the entries, a VBScript and a JScript drive helper processes through the automation
 # object while box_answerer.exe presses OK on its diagnostic boxes, and regsvr32 /u removes it.
 #
-#   run-clients.sh BUILD_DIR CLASS_GUID LIBRARY_GUID
+#   run-clients.sh BUILD_DIR CLASS_GUID LIBRARY_GUID [DLL [installed]]
+#
+# DLL: the library's Windows path (default: the build's); "installed": a package has registered
+# it, so the scripts run against its entries and nothing is registered or removed here.
 set -u
-build="$(cd "$1" && pwd)" clsid="$2" libid="$3"
+build="$(cd "$1" && pwd)" clsid="$2" libid="$3" installed="${5:-}"
 here="$(cd "$(dirname "$0")" && pwd)"
 wine_env="$here/../../../cmake/wine-env.sh"
 out="$build/tests/registration/clients"
@@ -13,7 +16,7 @@ rm -rf "$out" && mkdir -p "$out"
 export TANDREL_WINE_TIMEOUT=120
 
 winpath() { local p="${1//\//\\}"; echo "Z:$p"; }
-dll="$build/bin/Tandrel Pro BE.dll"
+dll="${4:-$(winpath "$build/bin/Tandrel Pro BE.dll")}"
 waiter="$(winpath "$build/tests/bin/waiter.exe")"
 
 passed=0 failed=0
@@ -46,8 +49,10 @@ all_keys=("$progid" "$progid\\CLSID" "$independent" "$independent\\CLSID" "$inde
     "$class_key\\Programmable" "$class_key\\InprocServer32" "$class_key\\TypeLib"
     "TypeLib\\$libid")
 
-wine_run "$out/regsvr32.log" regsvr32 /s "$(winpath "$dll")"
-rc=$?; [ $rc -eq 0 ] && pass "regsvr32 registers" || fail "regsvr32 exit $rc"
+if [ -z "$installed" ]; then
+    wine_run "$out/regsvr32.log" regsvr32 /s "$dll"
+    rc=$?; [ $rc -eq 0 ] && pass "regsvr32 registers" || fail "regsvr32 exit $rc"
+fi
 
 expect_value "$progid" "AffinityManager Class"
 expect_value "$progid\\CLSID" "$clsid"
@@ -59,7 +64,7 @@ expect_value "$class_key" "AffinityManager Class"
 expect_value "$class_key\\ProgID" "$progid"
 expect_value "$class_key\\VersionIndependentProgID" "$independent"
 expect_key "$class_key\\Programmable" present
-expect_value "$class_key\\InprocServer32" "$(winpath "$dll")"
+expect_value "$class_key\\InprocServer32" "$dll"
 expect_value "$class_key\\InprocServer32" ThreadingModel Apartment
 expect_value "$class_key\\TypeLib" "$libid"
 expect_key "TypeLib\\$libid\\1.0" present
@@ -85,10 +90,12 @@ run_script() {
 run_script "$here/affinity.vbs" "$here/expected-boxes.txt"
 run_script "$here/affinity.js" "$here/expected-boxes.txt"
 
-wine_run "$out/regsvr32-u.log" regsvr32 /s /u "$(winpath "$dll")"
-rc=$?; [ $rc -eq 0 ] && pass "regsvr32 /u unregisters" || fail "regsvr32 /u exit $rc"
-for key in "${all_keys[@]}"; do expect_key "$key" absent; done
-expect_key CLSID present
+if [ -z "$installed" ]; then
+    wine_run "$out/regsvr32-u.log" regsvr32 /s /u "$dll"
+    rc=$?; [ $rc -eq 0 ] && pass "regsvr32 /u unregisters" || fail "regsvr32 /u exit $rc"
+    for key in "${all_keys[@]}"; do expect_key "$key" absent; done
+    expect_key CLSID present
+fi
 
 echo "$passed passed, $failed failed"
 [ $failed -eq 0 ]
