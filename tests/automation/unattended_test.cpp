@@ -2,7 +2,7 @@
 // run whether the user is logged on or not: this program moves itself into a window station of
 // its own. The calls must finish without a box and still move the processes.
 #include "backend_server.h"
-#include "helper_processes.h"
+#include "helper_processes_fixture.h"
 #include "modal_driver.h"
 #include "pid_arrays.h"
 
@@ -17,12 +17,6 @@ namespace {
 
 // Long enough for any call here; a box waiting for an answer never ends on its own.
 constexpr DWORD kCallWaitMilliseconds = 30 * 1000;
-
-unsigned long SystemMask() {
-    SYSTEM_INFO info{};
-    ::GetSystemInfo(&info);
-    return static_cast<unsigned long>(info.dwActiveProcessorMask);
-}
 
 // Moves the process into a new window station, which is not the visible one, and makes a desktop
 // in it for the calling threads. Both stay for the rest of the program.
@@ -65,21 +59,13 @@ DWORD WINAPI RunUnseenCall(void* parameter) {
     return 0;
 }
 
-class UnattendedClient : public ::testing::Test {
+class UnattendedClient : public HelperProcessesFixture {
   protected:
     static void SetUpTestSuite() { desktop_ = EnterUnseenWindowStation(); }
 
     void SetUp() override {
         ASSERT_NE(nullptr, desktop_);
-        all_ = SystemMask();
-        ASSERT_EQ(3ul, all_ & 3) << "the tests need processors 0 and 1";
-        for (HelperProcess& helper : helpers_)
-            ASSERT_TRUE(helper.SetMask(all_));
-    }
-
-    void TearDown() override {
-        // Isolation moves every process, this one included.
-        ::SetProcessAffinityMask(::GetCurrentProcess(), all_);
+        HelperProcessesFixture::SetUp();
     }
 
     // Runs `call` on a thread of the unseen desktop; fails the test when it has not come back
@@ -111,7 +97,7 @@ class UnattendedClient : public ::testing::Test {
         std::deque<Variant> pids;
         std::vector<Variant*> elements;
         for (int index : listed) {
-            pids.emplace_back(static_cast<LONG>(helpers_[index].pid()));
+            pids.emplace_back(Pid(index));
             elements.push_back(&pids.back());
         }
         UniqueSafeArray array = VariantArray(elements);
@@ -121,27 +107,21 @@ class UnattendedClient : public ::testing::Test {
     }
 
     static inline HDESK desktop_ = nullptr;
-    std::vector<HelperProcess> helpers_ = StartHelpers(3);
-    unsigned long all_ = 0;
 };
 
 TEST_F(UnattendedClient, MoveProcessesMovesWithoutABox) {
     EXPECT_EQ(S_OK, CallWithHelpers(&IAffinityManager::MoveProcesses, {0, 2}, 1));
-    EXPECT_EQ(1ul, helpers_[0].mask());
-    EXPECT_EQ(all_, helpers_[1].mask());
-    EXPECT_EQ(1ul, helpers_[2].mask());
+    ExpectMasks({1ul, all_, 1ul});
 }
 
 TEST_F(UnattendedClient, IsolateProcessesIsolatesWithoutABox) {
     EXPECT_EQ(S_OK, CallWithHelpers(&IAffinityManager::IsolateProcesses, {1}, 2));
-    EXPECT_EQ(all_ & ~2ul, helpers_[0].mask());
-    EXPECT_EQ(2ul, helpers_[1].mask());
-    EXPECT_EQ(all_ & ~2ul, helpers_[2].mask());
+    ExpectMasks({all_ & ~2ul, 2ul, all_ & ~2ul});
 }
 
 TEST_F(UnattendedClient, ArrayWithoutProcessesIsRefusedWithoutABox) {
     EXPECT_EQ(E_INVALIDARG, CallWithHelpers(&IAffinityManager::IsolateProcesses, {}, 2));
-    EXPECT_EQ(all_, helpers_[0].mask());
+    ExpectMasks({all_, all_, all_});
 }
 
 } // namespace
