@@ -92,8 +92,9 @@ class UnattendedClient : public HelperProcessesFixture {
         return unseen->result;
     }
 
-    HRESULT CallWithHelpers(HRESULT (IAffinityManager::*method)(VARIANT, LONG),
-                            std::vector<int> listed, LONG mask) {
+    using PidArrayMethod = HRESULT (STDMETHODCALLTYPE IAffinityManager::*)(VARIANT, LONG);
+
+    HRESULT CallWithHelpers(PidArrayMethod method, std::vector<int> listed, LONG mask) {
         std::deque<Variant> pids;
         std::vector<Variant*> elements;
         for (int index : listed) {
