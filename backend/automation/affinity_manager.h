@@ -40,7 +40,7 @@ class AffinityManager final : public ISupportErrorInfo, public IAffinityManager 
     STDMETHODIMP IsolateProcesses(VARIANT PIDArray, LONG mask) override;
 
     // The identifiers held by a PIDArray argument; no list (not allocated) when none can be
-    // taken. Shows the diagnostic message boxes on the way.
+    // taken. Shows the diagnostic message boxes on the way, in an interactive session only.
     static PidList PidListFromVariant(const VARIANT& argument);
 
   private:

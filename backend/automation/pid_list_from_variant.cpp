@@ -6,6 +6,8 @@
 // of argument makes us read memory the argument does not own.
 #include "automation/affinity_manager.h"
 
+#include "automation/diagnostic_box.h"
+
 #include "com_ptr.h"
 #include "unique_handle.h"
 
@@ -22,10 +24,6 @@ constexpr char kAddressFormat[] = "parray: %s, pparray: %s";
 constexpr char kOneDimensionText[] = "1 dimension, >=1 elements";
 constexpr char kDetailCaption[] = "blah";
 constexpr int kBoxTextSize = 256;
-
-void ShowDiagnostic(const char* text, const char* caption) {
-    ::MessageBoxA(nullptr, text, caption, MB_OK);
-}
 
 // Owns a safe array made from a script's array object.
 struct SafeArrayTraits {

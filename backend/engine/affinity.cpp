@@ -68,9 +68,11 @@ bool IsolateProcesses(int count, unsigned long* processIds, unsigned long mask) 
     // Refused masks would otherwise change every other process before the listed ones fail.
     if (mask == 0 || (mask & ~present) != 0 || complement == 0)
         return false;
-    if (!MoveAllProcesses(complement))
-        return false;
-    return MoveProcesses(count, processIds, mask);
+    // The first step reports on whichever process came last, often one that ended or refuses
+    // and has nothing to do with the listed ones: they are moved onto the mask all the same.
+    const bool othersMoved = MoveAllProcesses(complement);
+    const bool listedMoved = MoveProcesses(count, processIds, mask);
+    return othersMoved && listedMoved;
 }
 
 bool EnableServiceManipulation() {

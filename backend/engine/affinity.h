@@ -13,8 +13,9 @@ bool MoveProcesses(int count, unsigned long* processIds, unsigned long mask);
 bool MoveAllProcesses(unsigned long mask);
 
 // Moves every other process to the processors outside the mask, then the listed ones onto it.
-// A mask that is empty, names an absent processor or leaves no processor for the others is
-// refused before anything changes.
+// The listed ones are moved even when moving the others reported failure; the result is true
+// only when both steps succeeded. A mask that is empty, names an absent processor or leaves no
+// processor for the others is refused before anything changes.
 bool IsolateProcesses(int count, unsigned long* processIds, unsigned long mask);
 
 // Enables the debug privilege in the calling process's token, so that services and other

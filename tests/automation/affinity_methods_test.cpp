@@ -1,26 +1,19 @@
 // The seven methods of IAffinityManager, called early-bound on real helper processes, with the
 // diagnostic message boxes of the PIDArray methods answered as a user would.
 #include "backend_server.h"
-#include "helper_processes.h"
+#include "helper_processes_fixture.h"
 #include "modal_driver.h"
 #include "pid_arrays.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
 namespace {
 
 constexpr LONG kSentinel = 0x5A5A5A5A;
-
-unsigned long SystemMask() {
-    SYSTEM_INFO info{};
-    ::GetSystemInfo(&info);
-    return static_cast<unsigned long>(info.dwActiveProcessorMask);
-}
 
 struct Outcome {
     HRESULT result;
@@ -60,32 +53,13 @@ void ExpectArrayBoxes(const Outcome& outcome, const SAFEARRAY* array, int dimens
     EXPECT_EQ(expected, shown);
 }
 
-class AffinityMethods : public ::testing::Test {
+class AffinityMethods : public HelperProcessesFixture {
   protected:
     void SetUp() override {
         ASSERT_NE(nullptr, server_.module());
         manager_ = server_.CreateManager();
         ASSERT_TRUE(manager_);
-        all_ = SystemMask();
-        ASSERT_EQ(3ul, all_ & 3) << "the tests need processors 0 and 1";
-        for (HelperProcess& helper : helpers_)
-            ASSERT_TRUE(helper.SetMask(all_));
-    }
-
-    void TearDown() override {
-        // Isolation moves every process, this one included.
-        ::SetProcessAffinityMask(::GetCurrentProcess(), all_);
-    }
-
-    LONG Pid(int index) const { return static_cast<LONG>(helpers_[index].pid()); }
-    unsigned long MaskOf(int index) const { return helpers_[index].mask(); }
-    // The masks of the first helpers, in order.
-    void ExpectMasks(std::initializer_list<unsigned long> expected) const {
-        int index = 0;
-        for (unsigned long mask : expected) {
-            EXPECT_EQ(mask, MaskOf(index)) << "helper " << index;
-            ++index;
-        }
+        HelperProcessesFixture::SetUp();
     }
 
     Outcome Move(VARIANT argument, LONG mask, int answered = 4) {
@@ -98,8 +72,6 @@ class AffinityMethods : public ::testing::Test {
     ComApartment apartment_;
     BackendServer server_;
     ComPtr<IAffinityManager> manager_;
-    std::vector<HelperProcess> helpers_ = StartHelpers(3);
-    unsigned long all_ = 0;
 };
 
 TEST_F(AffinityMethods, GetProcessAffinityReturnsTheProcessMask) {

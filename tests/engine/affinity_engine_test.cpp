@@ -26,6 +26,7 @@ class FakePlatform : public AffinityPlatform {
     std::vector<DWORD> processes; // what EnumProcesses reports
     std::set<DWORD> unopenable;   // OpenProcess fails
     std::set<DWORD> refusingSet;  // SetProcessAffinityMask fails
+    std::set<DWORD> ended;        // gone since the enumeration; its handle outlives it
     std::map<DWORD, DWORD_PTR> masks;
     bool enumerationFails = false;
     bool allocationFails = false;
@@ -54,7 +55,8 @@ class FakePlatform : public AffinityPlatform {
     BOOL SetProcessAffinityMask(HANDLE process, DWORD_PTR mask) override {
         DWORD pid = PidFor(process);
         calls.push_back("set " + std::to_string(pid) + " " + std::to_string(mask));
-        if (mask == 0 || (mask & ~activeMask) != 0 || refusingSet.count(pid) != 0)
+        if (mask == 0 || (mask & ~activeMask) != 0 || refusingSet.count(pid) != 0 ||
+            ended.count(pid) != 0)
             return FALSE;
         masks[pid] = mask;
         return TRUE;
@@ -221,12 +223,34 @@ TEST_F(AffinityEngine, IsolateMovesEveryoneToTheComplementThenTheListedOnesToThe
     EXPECT_EQ((std::vector<std::string>{"set 4 14", "set 5 14", "set 6 14", "set 5 1"}), sets);
 }
 
-TEST_F(AffinityEngine, IsolateStopsWhenTheFirstPhaseFails) {
-    platform.processes = {4, 5};
-    platform.refusingSet = {5};
-    unsigned long listed[] = {4};
-    EXPECT_FALSE(IsolateProcesses(1, listed, 0x1));
-    EXPECT_EQ(0x2u, platform.masks[4]) << "the listed process stays on the complement";
+TEST_F(AffinityEngine, IsolateMovesTheListedProcessesWhateverAnotherProcessDoes) {
+    struct Case {
+        const char* what;
+        std::set<DWORD> refusingSet;
+        std::set<DWORD> ended;
+    };
+    const Case cases[] = {
+        {"the last process refuses its move", {7}, {}},
+        {"the last process has ended", {}, {7}},
+        {"the last listed process refuses the mask", {6}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakePlatform machine;
+        ScopedAffinityPlatform replaced(machine);
+        machine.activeMask = 0xF;
+        machine.processes = {4, 5, 6, 7};
+        machine.refusingSet = c.refusingSet;
+        machine.ended = c.ended;
+        unsigned long listed[] = {5, 6};
+        EXPECT_FALSE(IsolateProcesses(2, listed, 0x3));
+        for (DWORD pid : machine.processes) {
+            const bool moved = c.refusingSet.count(pid) == 0 && c.ended.count(pid) == 0;
+            const bool isListed = pid == 5 || pid == 6;
+            EXPECT_EQ(moved ? (isListed ? 0x3u : 0xCu) : 0u, machine.masks[pid]) << "pid " << pid;
+        }
+        EXPECT_EQ(0, machine.openHandles);
+    }
 }
 
 TEST_F(AffinityEngine, IsolateRefusesMasksThatLeaveNothingBeforeTouchingAnyProcess) {
