@@ -31,7 +31,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 namespace {
-constexpr unsigned long untouched = 0xDEADBEEF;
+constexpr AffinityMask untouched = 0xDEADBEEF;
 
 // The Enter key, through the dialog manager, like ModalDriver::PressEscape.
 ModalDriver::Action PressEnter() {
@@ -82,7 +82,7 @@ class ProcessorDialogTest : public testing::Test {
     void TearDown() override { ::DestroyWindow(owner_); }
 
     // Opens the dialog on a machine with the given processors; `user` answers it.
-    bool Show(DWORD_PTR activeProcessors, unsigned long initialMask) {
+    bool Show(DWORD_PTR activeProcessors, AffinityMask initialMask) {
         FakeProcessors processors(activeProcessors);
         ScopedAffinityPlatform scoped(processors);
         return ShowProcessorDialog(owner_, initialMask, &result_);
@@ -98,7 +98,7 @@ class ProcessorDialogTest : public testing::Test {
     ModalDriver user;
 
     HWND owner_ = nullptr;
-    unsigned long result_ = untouched;
+    AffinityMask result_ = untouched;
 };
 } // namespace
 
