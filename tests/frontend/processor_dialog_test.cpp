@@ -107,15 +107,19 @@ TEST_F(ProcessorDialogTest, EnablesExactlyTheBoxesOfTheActiveProcessors) {
         SCOPED_TRACE(testing::Message() << "active processors 0x" << std::hex << active);
         Boxes boxes;
         HWND shownOwner = nullptr;
+        HWND boxAfterTheTemplates = nullptr;
         user.Then([&](HWND dialog) {
             boxes = ReadBoxes(dialog);
             shownOwner = ::GetWindow(dialog, GW_OWNER);
+            boxAfterTheTemplates = ::GetDlgItem(dialog, IDC_CPU_LAST + 1);
             ModalDriver::Click(IDCANCEL)(dialog);
         });
         EXPECT_FALSE(Show(active, 0));
         EXPECT_EQ(static_cast<unsigned long>(active), boxes.enabled);
         EXPECT_EQ(0ul, boxes.checked);
         EXPECT_EQ(owner_, shownOwner);
+        // Up to 32 processors the template's boxes are all there is.
+        EXPECT_EQ(nullptr, boxAfterTheTemplates);
     }
     ExpectAllAnswered();
 }
