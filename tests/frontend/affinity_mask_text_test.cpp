@@ -31,19 +31,6 @@ TEST(FormatAffinityMask, WritesSingleProcessorsAndRunsOfTwoOrMore) {
     }
 }
 
-// Every processor a mask can name: 0 to 31 in the i686 build, 0 to 63 in the x86_64 build.
-TEST(FormatAffinityMask, WritesProcessorsUpToTheLastTheMaskCanName) {
-    const std::string last = std::to_string(kMaskProcessors - 1);
-    EXPECT_EQ(last, FormatAffinityMask(ProcessorBit(kMaskProcessors - 1)));
-    EXPECT_EQ("0-" + last, FormatAffinityMask(~AffinityMask{0}));
-    EXPECT_EQ("1-" + last, FormatAffinityMask(~AffinityMask{1}));
-}
-
-TEST(ProcessMaskText, AProcessWithoutAMaskRunsInSeveralGroups) {
-    EXPECT_EQ("several groups", ProcessMaskText(0));
-    EXPECT_EQ("0,2", ProcessMaskText(0x5));
-}
-
 // Processors need not be numbered 0 to N-1: bits at and above the count are written too.
 TEST(FormatAffinityMask, WritesBitsAtAndAboveTheProcessorCount) {
     SYSTEM_INFO info{};

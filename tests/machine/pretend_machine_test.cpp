@@ -1,9 +1,7 @@
-// Tandrel Pro on machines that Wine pretends to be (pretend-machine.sh, which names the processor
-// count in TANDREL_PRETEND_PROCESSORS): one with 48 or 64 processors, where the list, the
-// processor dialog, Reset, Isolate and the scripts' methods reach the processors above 31, and
-// one with a single processor, on which the program refuses to start.
+// Tandrel Pro on machines that Wine pretends to be (pretend-machine.sh, which gives the processor
+// count in TANDREL_PRETEND_PROCESSORS): with 48 or 64 processors the list, the processor dialog,
+// Isolate, Reset and the scripts' methods reach those above 31; with one the program refuses.
 #include "backend_server.h"
-#include "engine/affinity.h"
 #include "main_window_fixture.h"
 #include "pid_arrays.h"
 #include "resource.h"
@@ -12,24 +10,15 @@
 
 #include <climits>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr LONG kSentinel = 0x5A5A5A5A;
-
 int PretendProcessors() {
     char text[16] = {};
     ::GetEnvironmentVariableA("TANDREL_PRETEND_PROCESSORS", text, sizeof(text));
     return std::atoi(text);
-}
-
-SYSTEM_INFO SystemInfo() {
-    SYSTEM_INFO info{};
-    ::GetSystemInfo(&info);
-    return info;
 }
 
 // Processors first to last - 1.
@@ -38,21 +27,36 @@ AffinityMask Processors(int first, int last) {
     return upTo & ~(ProcessorBit(first) - 1);
 }
 
-RECT PlaceInDialog(HWND dialog, HWND control) {
+RECT PlaceInDialog(HWND dialog, int controlId) {
     RECT place{};
-    ::GetWindowRect(control, &place);
+    ::GetWindowRect(::GetDlgItem(dialog, controlId), &place);
     ::MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
     return place;
 }
 
-HWND Box(HWND dialog, int processor) {
-    return ::GetDlgItem(dialog, IDC_CPU_FIRST + processor);
-}
-
-std::string TextOf(HWND window) {
-    char text[64] = {};
-    ::GetWindowTextA(window, text, sizeof(text));
-    return text;
+// A box for every processor a mask can name, enabled for those the machine has; those above 31
+// each beside the box eight processors before, as the template's columns stand, and left of
+// Cancel's right edge; the tab order runs down the boxes, then to OK.
+void ExpectEveryProcessorsBox(HWND dialog, int processors) {
+    const int pitch = PlaceInDialog(dialog, IDC_CPU_FIRST + 24).left -
+                      PlaceInDialog(dialog, IDC_CPU_FIRST + 16).left;
+    for (int k = 0; k < kMaskProcessors; ++k) {
+        SCOPED_TRACE("CPU " + std::to_string(k));
+        const HWND box = ::GetDlgItem(dialog, IDC_CPU_FIRST + k);
+        char text[16] = {};
+        ::GetWindowTextA(box, text, sizeof(text));
+        EXPECT_EQ("CPU " + std::to_string(k), std::string(text));
+        EXPECT_EQ(k < processors, ::IsWindowEnabled(box) != FALSE);
+        EXPECT_EQ(::GetDlgItem(dialog, k + 1 < kMaskProcessors ? IDC_CPU_FIRST + k + 1 : IDOK),
+                  ::GetWindow(box, GW_HWNDNEXT));
+        const RECT place = PlaceInDialog(dialog, IDC_CPU_FIRST + k);
+        EXPECT_LE(place.right, PlaceInDialog(dialog, IDCANCEL).right);
+        if (k >= 32) {
+            const RECT left = PlaceInDialog(dialog, IDC_CPU_FIRST + k - 8);
+            EXPECT_EQ(left.left + pitch, place.left);
+            EXPECT_EQ(left.top, place.top);
+        }
+    }
 }
 
 class WideMachine : public MainWindowTest {
@@ -60,28 +64,14 @@ class WideMachine : public MainWindowTest {
     void SetUp() override {
         processors_ = PretendProcessors();
         ASSERT_GT(processors_, 32) << "to be run by pretend-machine.sh on a wide machine";
-        const SYSTEM_INFO info = SystemInfo();
-        ASSERT_EQ(static_cast<DWORD>(processors_), info.dwNumberOfProcessors);
         all_ = Processors(0, processors_);
+        SYSTEM_INFO info{};
+        ::GetSystemInfo(&info);
         ASSERT_EQ(all_, info.dwActiveProcessorMask);
         MainWindowTest::SetUp();
     }
 
-    // The selected rows' context menu, the command, then `answer` in the processor dialog.
-    std::vector<ShownDialog> ChooseProcessors(UINT command,
-                                              std::vector<ModalDriver::Action> answers) {
-        MenuDriver menus;
-        menus.ThenChoose(command);
-        ModalDriver dialogs;
-        for (ModalDriver::Action& answer : answers)
-            dialogs.Then(answer);
-        ::SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), -1);
-        PumpMessages();
-        EXPECT_EQ(1u, menus.shown().size());
-        return dialogs.shown();
-    }
-
-    std::string LastProcessor() const { return std::to_string(processors_ - 1); }
+    std::string Last() const { return std::to_string(processors_ - 1); }
 
     int processors_ = 0;
     AffinityMask all_ = 0;
@@ -89,106 +79,48 @@ class WideMachine : public MainWindowTest {
 
 } // namespace
 
-TEST_F(WideMachine, ListShowsEveryProcessorOfEachMask) {
+TEST_F(WideMachine, ListDialogIsolateAndResetReachEveryProcessor) {
     const struct {
         AffinityMask mask;
         std::string text;
-    } cases[] = {
-        {all_, "0-" + LastProcessor()},
-        {ProcessorBit(32) | Processors(40, 48), "32,40-47"},
-        {Processors(30, 34), "30-33"},
-        {ProcessorBit(processors_ - 1), LastProcessor()},
-    };
-    std::vector<HelperProcess> helpers = StartHelpers(static_cast<int>(std::size(cases)));
+    } cases[] = {{all_, "0-" + Last()},
+                 {ProcessorBit(32) | Processors(40, 48), "32,40-47"},
+                 {Processors(30, 34), "30-33"}};
+    std::vector<HelperProcess> helpers = StartHelpers(3);
     for (size_t i = 0; i < helpers.size(); ++i)
         ASSERT_TRUE(helpers[i].SetMask(cases[i].mask));
     OpenWindow();
     for (size_t i = 0; i < helpers.size(); ++i) {
-        const ListRow* row = RowFor(helpers[i].pid());
-        ASSERT_NE(nullptr, row);
-        EXPECT_EQ(cases[i].text, row->mask);
+        ASSERT_NE(nullptr, RowFor(helpers[i].pid()));
+        EXPECT_EQ(cases[i].text, RowFor(helpers[i].pid())->mask);
     }
-}
 
-// Every processor a mask can name has its box, in columns of the template's kind after its own,
-// enabled when the machine has the processor; OK with none ticked still warns.
-TEST_F(WideMachine, DialogOffersEveryProcessorAndMovesOntoCpu40) {
-    HelperProcess helper;
-    OpenWindow();
-    Select({helper.pid()});
-    auto readBoxes = [&](HWND dialog) {
-        RECT client{};
-        ::GetClientRect(dialog, &client);
-        const int pitch = PlaceInDialog(dialog, Box(dialog, 24)).left -
-                          PlaceInDialog(dialog, Box(dialog, 16)).left;
-        const RECT cancel = PlaceInDialog(dialog, ::GetDlgItem(dialog, IDCANCEL));
-        for (int k = 0; k < kMaskProcessors; ++k) {
-            SCOPED_TRACE("CPU " + std::to_string(k));
-            const HWND box = Box(dialog, k);
-            ASSERT_NE(nullptr, box);
-            EXPECT_EQ("CPU " + std::to_string(k), TextOf(box));
-            EXPECT_EQ(k < processors_, ::IsWindowEnabled(box) != FALSE);
-            const RECT place = PlaceInDialog(dialog, box);
-            EXPECT_TRUE(place.left >= 0 && place.right <= cancel.right &&
-                        place.bottom <= client.bottom);
-            // The tab order runs down the boxes, then to OK.
-            const HWND next = ::GetWindow(box, GW_HWNDNEXT);
-            EXPECT_EQ(k + 1 < kMaskProcessors ? Box(dialog, k + 1) : ::GetDlgItem(dialog, IDOK),
-                      next);
-            if (k < 32)
-                continue;
-            // Beside the box eight processors before, as the template's columns stand.
-            const RECT left = PlaceInDialog(dialog, Box(dialog, k - 8));
-            EXPECT_EQ(left.left + pitch, place.left);
-            EXPECT_EQ(left.top, place.top);
-            EXPECT_EQ(left.bottom - left.top, place.bottom - place.top);
-        }
+    Select({helpers[0].pid()});
+    MenuDriver menus;
+    menus.ThenChoose(ID_ISOLATE_ON_CPUS);
+    ModalDriver dialogs;
+    dialogs.Then([&](HWND dialog) {
+        ExpectEveryProcessorsBox(dialog, processors_);
         ::SendMessageA(::GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); // nothing ticked yet
         ModalDriver::Check({IDC_CPU_FIRST + 40}, IDOK)(dialog);
-    };
+    });
+    dialogs.Then(ModalDriver::Click(IDOK));  // the warning
+    dialogs.Then(ModalDriver::Click(IDYES)); // the reset question
+    ::SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), -1);
+    PumpMessages();
 
-    std::vector<ShownDialog> shown =
-        ChooseProcessors(ID_MOVE_TO_CPUS, {readBoxes, ModalDriver::Click(IDOK)});
-
-    ASSERT_EQ(2u, shown.size());
-    EXPECT_EQ("You must select at least one CPU.", shown[1].text);
-    EXPECT_EQ(ProcessorBit(40), helper.mask());
-    ASSERT_NE(nullptr, RowFor(helper.pid()));
-    EXPECT_EQ("40", RowFor(helper.pid())->mask);
-}
-
-TEST_F(WideMachine, ResetGivesEveryProcessEveryProcessor) {
-    HelperProcess helper;
-    ASSERT_TRUE(helper.SetMask(1));
-    OpenWindow();
-    ModalDriver dialogs;
-    dialogs.Then(ModalDriver::Click(IDYES));
-
-    ClickButton(IDC_RESET);
-
-    ASSERT_EQ(1u, dialogs.shown().size());
-    EXPECT_EQ(all_, helper.mask());
-    ASSERT_NE(nullptr, RowFor(helper.pid()));
-    EXPECT_EQ("0-" + LastProcessor(), RowFor(helper.pid())->mask);
-}
-
-TEST_F(WideMachine, IsolateGivesTheOthersEveryProcessorOutsideTheChosen) {
-    std::vector<HelperProcess> helpers = StartHelpers(2);
-    OpenWindow();
-    Select({helpers[0].pid()});
-
-    ChooseProcessors(ID_ISOLATE_ON_CPUS, {ModalDriver::Check({IDC_CPU_FIRST + 40}, IDOK)});
-
+    ASSERT_EQ(2u, dialogs.shown().size());
+    EXPECT_EQ("You must select at least one CPU.", dialogs.shown()[1].text);
     EXPECT_EQ(ProcessorBit(40), helpers[0].mask());
     EXPECT_EQ(all_ & ~ProcessorBit(40), helpers[1].mask());
-    ASSERT_NE(nullptr, RowFor(helpers[1].pid()));
-    EXPECT_EQ("0-39,41-" + LastProcessor(), RowFor(helpers[1].pid())->mask);
+    EXPECT_EQ("0-39,41-" + Last(), RowFor(helpers[1].pid())->mask);
+
+    ClickButton(IDC_RESET);
+    EXPECT_EQ(all_, helpers[0].mask());
+    EXPECT_EQ("0-" + Last(), RowFor(helpers[0].pid())->mask);
 }
 
-// Scripts keep 32-bit masks for processors 0 to 31: a mask naming processors above 31 is not
-// handed out, the masks scripts give are applied bit for bit, and isolation still gives the
-// others every processor outside the chosen ones.
-TEST_F(WideMachine, ScriptMethodsKeepTheirMasksAndIsolateOntoEveryOtherProcessor) {
+TEST_F(WideMachine, ScriptMasksNameProcessors0To31) {
     ComApartment apartment;
     BackendServer server;
     ComPtr<IAffinityManager> manager = server.CreateManager();
@@ -196,75 +128,39 @@ TEST_F(WideMachine, ScriptMethodsKeepTheirMasksAndIsolateOntoEveryOtherProcessor
     std::vector<HelperProcess> helpers = StartHelpers(2);
     const LONG first = static_cast<LONG>(helpers[0].pid());
     UniqueSafeArray firstOnly = NumberArray(VT_I4, {first});
+    const VARIANT firstArgument = ArrayArgument(firstOnly.get(), VT_ARRAY | VT_I4);
     // Bit 31 arrives as a negative number; widened with its sign it would name processors 32-63.
     const LONG cpus0And31 = LONG_MIN | 1;
-    const AffinityMask bits0And31 = ProcessorBit(0) | ProcessorBit(31);
-    LONG read = kSentinel;
-    // The PIDArray methods show their diagnostic boxes; OK answers each.
-    auto answeringBoxes = [](std::function<HRESULT()> call) {
-        ModalDriver user;
-        for (int box = 0; box < 4; ++box)
-            user.Then(ModalDriver::Click(IDOK));
-        return call();
-    };
+    ModalDriver user; // OK on the diagnostic boxes of MoveProcesses and IsolateProcesses
+    for (int box = 0; box < 8; ++box)
+        user.Then(ModalDriver::Click(IDOK));
 
-    const struct {
-        const char* call;
-        std::function<HRESULT()> run;
-        HRESULT result;
-        AffinityMask firstMask, secondMask;
-    } steps[] = {
-        {"GenerateAllProcessorsMask", [&] { return manager->GenerateAllProcessorsMask(&read); },
-         E_FAIL, all_, all_},
-        {"GetProcessAffinity of all", [&] { return manager->GetProcessAffinity(first, &read); },
-         E_FAIL, all_, all_},
-        {"SetProcessAffinity", [&] { return manager->SetProcessAffinity(first, cpus0And31); }, S_OK,
-         bits0And31, all_},
-        {"MoveAllProcesses", [&] { return manager->MoveAllProcesses(2); }, S_OK, 2, 2},
-        {"MoveProcesses",
-         [&] {
-             return answeringBoxes([&] {
-                 return manager->MoveProcesses(ArrayArgument(firstOnly.get(), VT_ARRAY | VT_I4),
-                                               cpus0And31);
-             });
-         },
-         S_OK, bits0And31, 2},
-        {"IsolateProcesses",
-         [&] {
-             return answeringBoxes([&] {
-                 return manager->IsolateProcesses(ArrayArgument(firstOnly.get(), VT_ARRAY | VT_I4),
-                                                  1);
-             });
-         },
-         S_OK, 1, all_ & ~AffinityMask{1}},
-    };
-    for (const auto& step : steps) {
-        SCOPED_TRACE(step.call);
-        EXPECT_EQ(step.result, step.run());
-        EXPECT_EQ(kSentinel, read);
-        EXPECT_EQ(step.firstMask, helpers[0].mask());
-        EXPECT_EQ(step.secondMask, helpers[1].mask());
-    }
-    EXPECT_EQ(all_ & ~AffinityMask{1}, MaskOf(::GetCurrentProcess()));
-    EXPECT_EQ(S_OK, manager->GetProcessAffinity(first, &read));
-    EXPECT_EQ(1, read);
+    LONG read = 0;
+    EXPECT_EQ(E_FAIL, manager->GenerateAllProcessorsMask(&read));
+    EXPECT_EQ(E_FAIL, manager->GetProcessAffinity(first, &read));
+    EXPECT_EQ(S_OK, manager->SetProcessAffinity(first, cpus0And31));
+    EXPECT_EQ(ProcessorBit(0) | ProcessorBit(31), helpers[0].mask());
+    EXPECT_EQ(S_OK, manager->MoveAllProcesses(2));
+    EXPECT_EQ(ProcessorBit(1), helpers[0].mask());
+    EXPECT_EQ(S_OK, manager->MoveProcesses(firstArgument, cpus0And31));
+    EXPECT_EQ(ProcessorBit(0) | ProcessorBit(31), helpers[0].mask());
+    EXPECT_EQ(S_OK, manager->IsolateProcesses(firstArgument, 1));
+    EXPECT_EQ(ProcessorBit(0), helpers[0].mask());
+    EXPECT_EQ(all_ & ~ProcessorBit(0), helpers[1].mask());
 }
 
-// The built program, started as the user starts it, on a machine with one processor.
+// The built program, started as the user starts it.
 TEST(OnePretendProcessor, ProgramShowsOnlyTheProcessorCountBoxAndEnds) {
-    ASSERT_EQ(1, PretendProcessors()) << "to be run by pretend-machine.sh with processor 0 only";
-    ASSERT_EQ(1u, SystemInfo().dwNumberOfProcessors);
+    SYSTEM_INFO info{};
+    ::GetSystemInfo(&info);
+    ASSERT_EQ(1u, info.dwNumberOfProcessors) << "to be run by pretend-machine.sh on processor 0";
     HelperProcess program(TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe");
     HWND box = nullptr;
-    for (int wait = 0; wait < 600 && box == nullptr; ++wait) {
+    for (int wait = 0; wait < 600 && box == nullptr; ++wait, ::Sleep(50))
         box = ::FindWindowA(nullptr, "Tandrel Pro");
-        if (box == nullptr)
-            ::Sleep(50);
-    }
     ASSERT_NE(nullptr, box);
-    // A message box's text is its static control 0xFFFF; the main window has none.
     char text[128] = {};
-    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+    ::GetDlgItemTextA(box, 0xFFFF, text, sizeof(text)); // a message box's text; no main window's
     EXPECT_STREQ("Tandrel must run on a system with 2 or more processors.", text);
     ::PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(program.handle(), 30000));
