@@ -8,6 +8,9 @@
 #   wine-env.sh once  BUILD_DIR PROG ... run, and stop the environment again if this call started it
 #                                        (build-time tools; tests running meanwhile keep theirs)
 #
+# TANDREL_WINE_STATE names another directory for the environment's state (prefix, display, logs)
+# than BUILD_DIR/wine; the programs still come from BUILD_DIR.
+#
 # Wine's background services inherit the output handles of the program that started them, so
 # programs never write into our caller's pipe: their output goes to a file that is printed after.
 set -u
@@ -17,7 +20,7 @@ command="${1:?usage: wine-env.sh start|run|stop BUILD_DIR [PROG ARGS...]}"
 build_dir="$(cd "${2:?missing build directory}" && pwd)"
 shift 2
 
-state_dir="$build_dir/wine"
+state_dir="${TANDREL_WINE_STATE:-$build_dir/wine}"
 export WINEPREFIX="$state_dir/prefix"
 export WINEDEBUG=-all
 # No Mono or Gecko prompts; the menu builder would copy shortcuts that installers make into the

@@ -1,22 +1,20 @@
 #include "affinity_mask_text.h"
 
 namespace {
-constexpr int kMaskBits = 32;
-
-bool IsSet(unsigned long mask, int position) {
-    // Past the last bit reads as clear, which closes a run that reaches processor 31.
-    return position < kMaskBits && (mask & (1UL << position)) != 0;
+bool IsSet(AffinityMask mask, int position) {
+    // Past the last bit reads as clear, which closes a run that reaches the last processor.
+    return position < kMaskProcessors && (mask & ProcessorBit(position)) != 0;
 }
 } // namespace
 
 // Every position of the mask is walked, not only those below the processor count: a machine
 // whose processors are not numbered 0 to N-1 still shows each set bit, and for processors that
 // are numbered so the text is the same as a walk that stops at N.
-std::string FormatAffinityMask(unsigned long mask) {
+std::string FormatAffinityMask(AffinityMask mask) {
     std::string text;
     bool runOpen = false;
     int runStart = 0;
-    for (int position = 0; position <= kMaskBits; ++position) {
+    for (int position = 0; position <= kMaskProcessors; ++position) {
         const bool set = IsSet(mask, position);
         if (set && !runOpen) {
             runOpen = true;
@@ -31,4 +29,8 @@ std::string FormatAffinityMask(unsigned long mask) {
         }
     }
     return text;
+}
+
+std::string ProcessMaskText(AffinityMask processMask) {
+    return processMask == 0 ? "several groups" : FormatAffinityMask(processMask);
 }

@@ -183,7 +183,7 @@ void MainWindow::RefreshProcessList() {
         if (row == -1)
             continue;
         SetSubItemText(listView_, row, 1, std::to_string(entry.processId));
-        SetSubItemText(listView_, row, 2, FormatAffinityMask(entry.affinityMask));
+        SetSubItemText(listView_, row, 2, ProcessMaskText(entry.affinityMask));
     }
     ::SendMessageA(listView_, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(listView_, nullptr, TRUE);
@@ -207,12 +207,12 @@ std::vector<unsigned long> MainWindow::GetSelectedProcessIds() {
     return processIds;
 }
 
-void MainWindow::ApplyToSelection(bool (*operation)(int, unsigned long*, unsigned long)) {
+void MainWindow::ApplyToSelection(bool (*operation)(int, unsigned long*, AffinityMask)) {
     std::vector<unsigned long> processIds = GetSelectedProcessIds();
     if (processIds.empty())
         return;
     // The dialog always opens with no processor checked.
-    unsigned long mask = 0;
+    AffinityMask mask = 0;
     if (!ShowProcessorDialog(dialogWindow_, 0, &mask))
         return;
     // The rebuilt list shows what the processes really got, so the result is not looked at.

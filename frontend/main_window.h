@@ -2,6 +2,7 @@
 // processes and turns the user's commands into calls of the back end.
 #pragma once
 
+#include "affinity_mask.h"
 #include "program_title.h"
 #include "tray_icon.h"
 #include "unique_handle.h"
@@ -34,7 +35,7 @@ class MainWindow {
 
   private:
     // Asks for processors and hands them, with the selected processes, to a back-end operation.
-    void ApplyToSelection(bool (*operation)(int, unsigned long*, unsigned long));
+    void ApplyToSelection(bool (*operation)(int, unsigned long*, AffinityMask));
     POINT ContextMenuPosition();
 
     bool menuAtCursor_ = false;

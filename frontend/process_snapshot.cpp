@@ -66,6 +66,6 @@ void ReadProcessEntry(ProcessEntry& entry, unsigned long processId) {
         throw std::string("Error retrieving process affinity!");
 
     entry.processId = processId;
-    entry.affinityMask = static_cast<unsigned long>(processMask);
+    entry.affinityMask = processMask;
     entry.fileName = std::move(fileName);
 }

@@ -2,12 +2,15 @@
 // Failures are thrown as std::string holding the message text.
 #pragma once
 
+#include "affinity_mask.h"
+
 #include <list>
 #include <string>
 
 struct ProcessEntry {
     unsigned long processId = 0;
-    unsigned long affinityMask = 0;
+    // 0 for a process whose threads run in several processor groups.
+    AffinityMask affinityMask = 0;
     std::string fileName;
 };
 

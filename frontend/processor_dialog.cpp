@@ -2,17 +2,17 @@
 
 #include "dialog_binding.h"
 #include "engine/affinity.h"
+#include "processor_box_columns.h"
 #include "program_title.h"
 #include "resource.h"
 
 namespace {
-constexpr int kProcessorBoxCount = IDC_CPU_LAST - IDC_CPU_FIRST + 1;
 constexpr INT_PTR kConfirmed = 1;
 
 // Lives in ShowProcessorDialog's frame while the modal dialog runs.
 struct ProcessorDialogParameters {
-    unsigned long initialMask;
-    unsigned long* resultMask;
+    AffinityMask initialMask;
+    AffinityMask* resultMask;
 };
 
 // One open processor dialog, bound to its window (dialog_binding.h); `parameter` points to the
@@ -56,11 +56,13 @@ class ProcessorDialog {
     }
 
     // Tested bit by bit, so machines whose processors are not numbered 0 to N-1 get exactly
-    // their own boxes enabled.
-    void InitCheckBoxes(unsigned long initialMask) {
-        const unsigned long present = GenerateAllProcessorsMask();
-        for (int k = 0; k < kProcessorBoxCount; ++k) {
-            const unsigned long bit = 1UL << k;
+    // their own boxes enabled. A machine with processors above 31 gets boxes for them first.
+    void InitCheckBoxes(AffinityMask initialMask) {
+        const AffinityMask present = GenerateAllProcessorsMask();
+        boxCount_ = ProcessorBoxCount(present);
+        AddProcessorBoxColumns(dialogWindow_, boxCount_);
+        for (int k = 0; k < boxCount_; ++k) {
+            const AffinityMask bit = ProcessorBit(k);
             if ((present & bit) == 0)
                 ::EnableWindow(::GetDlgItem(dialogWindow_, IDC_CPU_FIRST + k), FALSE);
             else if ((initialMask & bit) != 0)
@@ -68,17 +70,17 @@ class ProcessorDialog {
         }
     }
 
-    unsigned long CollectCheckedMask() const {
-        unsigned long mask = 0;
-        for (int k = 0; k < kProcessorBoxCount; ++k) {
+    AffinityMask CollectCheckedMask() const {
+        AffinityMask mask = 0;
+        for (int k = 0; k < boxCount_; ++k) {
             if (::IsDlgButtonChecked(dialogWindow_, IDC_CPU_FIRST + k) == BST_CHECKED)
-                mask |= 1UL << k;
+                mask |= ProcessorBit(k);
         }
         return mask;
     }
 
     void OnOk() {
-        const unsigned long mask = CollectCheckedMask();
+        const AffinityMask mask = CollectCheckedMask();
         if (mask == 0) {
             ::MessageBoxA(dialogWindow_, "You must select at least one CPU.", kProgramTitle,
                           MB_OK | MB_ICONWARNING);
@@ -91,11 +93,12 @@ class ProcessorDialog {
     void OnCancel() { ::EndDialog(dialogWindow_, kDialogCancelled); }
 
     HWND dialogWindow_;
-    unsigned long* resultMask_;
+    AffinityMask* resultMask_;
+    int boxCount_ = 0;
 };
 } // namespace
 
-bool ShowProcessorDialog(HWND owner, unsigned long initialMask, unsigned long* result) {
+bool ShowProcessorDialog(HWND owner, AffinityMask initialMask, AffinityMask* result) {
     ProcessorDialogParameters parameters{initialMask, result};
     return ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROCESSOR_AFFINITY),
                              owner, BoundDialogProc<ProcessorDialog>,

@@ -6,6 +6,22 @@
 
 #include <new>
 
+namespace {
+
+// A script's mask is a 32-bit `long` naming processors 0 to 31: its bits, zero-extended, never
+// sign-extended onto processors 32 to 63.
+AffinityMask MaskFromScript(LONG mask) {
+    return static_cast<unsigned long>(mask);
+}
+
+// Whether a script's mask could carry this mask whole; one that names a processor above 31
+// cannot, and giving scripts only its low half would have them leave processors out.
+bool FitsScriptMask(AffinityMask mask) {
+    return (mask & ~AffinityMask{0xFFFFFFFF}) == 0;
+}
+
+} // namespace
+
 HRESULT AffinityManager::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
     if (object == nullptr)
         return E_POINTER;
@@ -128,9 +144,10 @@ HRESULT AffinityManager::GetProcessAffinity(LONG pid, LONG* pAffinity) {
         return E_FAIL;
     DWORD_PTR processMask = 0;
     DWORD_PTR systemMask = 0;
-    if (!platform.GetProcessAffinityMask(process.get(), &processMask, &systemMask))
+    if (!platform.GetProcessAffinityMask(process.get(), &processMask, &systemMask) ||
+        !FitsScriptMask(processMask))
         return E_FAIL;
-    *pAffinity = static_cast<LONG>(static_cast<unsigned long>(processMask));
+    *pAffinity = static_cast<LONG>(processMask);
     return S_OK;
 }
 
@@ -140,9 +157,8 @@ HRESULT AffinityManager::SetProcessAffinity(LONG pid, LONG Affinity) {
                            platform.OpenProcess(PROCESS_SET_INFORMATION, static_cast<DWORD>(pid)));
     if (!process)
         return E_FAIL;
-    // The bits of the signed value, not its sign extension.
-    DWORD_PTR mask = static_cast<unsigned long>(Affinity);
-    return platform.SetProcessAffinityMask(process.get(), mask) ? S_OK : E_INVALIDARG;
+    return platform.SetProcessAffinityMask(process.get(), MaskFromScript(Affinity)) ? S_OK
+                                                                                    : E_INVALIDARG;
 }
 
 HRESULT AffinityManager::EnableServiceManipulation() {
@@ -152,7 +168,10 @@ HRESULT AffinityManager::EnableServiceManipulation() {
 HRESULT AffinityManager::GenerateAllProcessorsMask(LONG* pMask) {
     if (pMask == nullptr)
         return E_POINTER;
-    *pMask = static_cast<LONG>(::GenerateAllProcessorsMask());
+    const AffinityMask all = ::GenerateAllProcessorsMask();
+    if (!FitsScriptMask(all))
+        return E_FAIL;
+    *pMask = static_cast<LONG>(all);
     return S_OK;
 }
 
@@ -160,18 +179,17 @@ HRESULT AffinityManager::MoveProcesses(VARIANT PIDArray, LONG mask) {
     PidList list = PidListFromVariant(PIDArray);
     if (!list.allocated())
         return E_INVALIDARG;
-    return ::MoveProcesses(list.count(), list.ids(), static_cast<unsigned long>(mask)) ? S_OK
-                                                                                       : E_FAIL;
+    return ::MoveProcesses(list.count(), list.ids(), MaskFromScript(mask)) ? S_OK : E_FAIL;
 }
 
 HRESULT AffinityManager::MoveAllProcesses(LONG mask) {
-    return ::MoveAllProcesses(static_cast<unsigned long>(mask)) ? S_OK : E_FAIL;
+    return ::MoveAllProcesses(MaskFromScript(mask)) ? S_OK : E_FAIL;
 }
 
 HRESULT AffinityManager::IsolateProcesses(VARIANT PIDArray, LONG mask) {
     PidList list = PidListFromVariant(PIDArray);
     if (!list.allocated())
         return E_INVALIDARG;
-    return ::IsolateProcesses(list.count(), list.ids(), static_cast<unsigned long>(mask)) ? S_OK
-                                                                                          : E_FAIL;
+    // The others get every processor outside the mask, those above 31 included.
+    return ::IsolateProcesses(list.count(), list.ids(), MaskFromScript(mask)) ? S_OK : E_FAIL;
 }

@@ -30,7 +30,10 @@ class AffinityManager final : public ISupportErrorInfo, public IAffinityManager 
     STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
-    // IAffinityManager
+    // IAffinityManager. Masks are 32-bit `long`s naming processors 0 to 31, taken bit for bit.
+    // On a machine with processors above 31, GetProcessAffinity and GenerateAllProcessorsMask
+    // fail (E_FAIL) for a mask that names one rather than hand out part of it; the other methods
+    // apply the mask given, and IsolateProcesses moves the others onto every processor outside it.
     STDMETHODIMP GetProcessAffinity(LONG pid, LONG* pAffinity) override;
     STDMETHODIMP SetProcessAffinity(LONG pid, LONG Affinity) override;
     STDMETHODIMP EnableServiceManipulation() override;

@@ -37,11 +37,11 @@ class ProcessIdList {
 
 } // namespace
 
-unsigned long GenerateAllProcessorsMask() {
-    return static_cast<unsigned long>(CurrentAffinityPlatform().ActiveProcessorMask());
+AffinityMask GenerateAllProcessorsMask() {
+    return CurrentAffinityPlatform().ActiveProcessorMask();
 }
 
-bool MoveProcesses(int count, unsigned long* processIds, unsigned long mask) {
+bool MoveProcesses(int count, unsigned long* processIds, AffinityMask mask) {
     bool result = false;
     if (count <= 0)
         return result;
@@ -55,16 +55,16 @@ bool MoveProcesses(int count, unsigned long* processIds, unsigned long mask) {
     return result;
 }
 
-bool MoveAllProcesses(unsigned long mask) {
+bool MoveAllProcesses(AffinityMask mask) {
     ProcessIdList all(CurrentAffinityPlatform());
     if (!all.Enumerate() || all.count() <= 0)
         return false;
     return MoveProcesses(all.count(), all.ids(), mask);
 }
 
-bool IsolateProcesses(int count, unsigned long* processIds, unsigned long mask) {
-    const unsigned long present = GenerateAllProcessorsMask();
-    const unsigned long complement = present & ~mask;
+bool IsolateProcesses(int count, unsigned long* processIds, AffinityMask mask) {
+    const AffinityMask present = GenerateAllProcessorsMask();
+    const AffinityMask complement = present & ~mask;
     // Refused masks would otherwise change every other process before the listed ones fail.
     if (mask == 0 || (mask & ~present) != 0 || complement == 0)
         return false;

@@ -64,6 +64,24 @@ class FailingEnumeration : public SnapshotPlatform {
     }
 };
 
+// The system reports both masks as 0 for a process whose threads run in several processor
+// groups; Wine has one group, so this stands in for such a process among the real ones.
+class ProcessInSeveralGroups : public SnapshotPlatform {
+  public:
+    explicit ProcessInSeveralGroups(unsigned long processId) : processId_(processId) {}
+    BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
+                                DWORD_PTR* systemMask) override {
+        if (!SnapshotPlatform::GetProcessAffinityMask(process, processMask, systemMask))
+            return FALSE;
+        if (::GetProcessId(process) == processId_)
+            *processMask = *systemMask = 0;
+        return TRUE;
+    }
+
+  private:
+    unsigned long processId_;
+};
+
 std::vector<std::string> RowTexts(const std::vector<ListRow>& rows) {
     std::vector<std::string> texts;
     for (const ListRow& row : rows)
@@ -406,4 +424,16 @@ TEST_F(MainWindowTest, FailedFirstSnapshotLeavesTheListEmpty) {
     EXPECT_EQ("Error enumerating processes!", dialogs.shown()[1].text);
     EXPECT_EQ(0u, rows().size());
     EXPECT_EQ("Affinity Mask", ReadColumn(list_, 2).header);
+}
+
+TEST_F(MainWindowTest, ProcessInSeveralGroupsReadsSeveralGroups) {
+    std::vector<HelperProcess> helpers = StartHelpers(2);
+    ProcessInSeveralGroups system(helpers[0].pid());
+    ScopedSnapshotPlatform useSystem(system);
+
+    OpenWindow();
+
+    ASSERT_NE(nullptr, RowFor(helpers[0].pid()));
+    EXPECT_EQ("several groups", RowFor(helpers[0].pid())->mask);
+    EXPECT_EQ("0-1", RowFor(helpers[1].pid())->mask);
 }

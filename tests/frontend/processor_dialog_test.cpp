@@ -31,7 +31,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 namespace {
-constexpr unsigned long untouched = 0xDEADBEEF;
+constexpr AffinityMask untouched = 0xDEADBEEF;
 
 // The Enter key, through the dialog manager, like ModalDriver::PressEscape.
 ModalDriver::Action PressEnter() {
@@ -82,7 +82,7 @@ class ProcessorDialogTest : public testing::Test {
     void TearDown() override { ::DestroyWindow(owner_); }
 
     // Opens the dialog on a machine with the given processors; `user` answers it.
-    bool Show(DWORD_PTR activeProcessors, unsigned long initialMask) {
+    bool Show(DWORD_PTR activeProcessors, AffinityMask initialMask) {
         FakeProcessors processors(activeProcessors);
         ScopedAffinityPlatform scoped(processors);
         return ShowProcessorDialog(owner_, initialMask, &result_);
@@ -98,7 +98,7 @@ class ProcessorDialogTest : public testing::Test {
     ModalDriver user;
 
     HWND owner_ = nullptr;
-    unsigned long result_ = untouched;
+    AffinityMask result_ = untouched;
 };
 } // namespace
 
@@ -107,15 +107,19 @@ TEST_F(ProcessorDialogTest, EnablesExactlyTheBoxesOfTheActiveProcessors) {
         SCOPED_TRACE(testing::Message() << "active processors 0x" << std::hex << active);
         Boxes boxes;
         HWND shownOwner = nullptr;
+        HWND boxAfterTheTemplates = nullptr;
         user.Then([&](HWND dialog) {
             boxes = ReadBoxes(dialog);
             shownOwner = ::GetWindow(dialog, GW_OWNER);
+            boxAfterTheTemplates = ::GetDlgItem(dialog, IDC_CPU_LAST + 1);
             ModalDriver::Click(IDCANCEL)(dialog);
         });
         EXPECT_FALSE(Show(active, 0));
         EXPECT_EQ(static_cast<unsigned long>(active), boxes.enabled);
         EXPECT_EQ(0ul, boxes.checked);
         EXPECT_EQ(owner_, shownOwner);
+        // Up to 32 processors the template's boxes are all there is.
+        EXPECT_EQ(nullptr, boxAfterTheTemplates);
     }
     ExpectAllAnswered();
 }

@@ -33,18 +33,18 @@ HelperProcess::~HelperProcess() {
     }
 }
 
-unsigned long MaskOf(HANDLE process) {
+AffinityMask MaskOf(HANDLE process) {
     DWORD_PTR processMask = 0, systemMask = 0;
     if (!::GetProcessAffinityMask(process, &processMask, &systemMask))
         return 0;
-    return static_cast<unsigned long>(processMask);
+    return processMask;
 }
 
-unsigned long HelperProcess::mask() const {
+AffinityMask HelperProcess::mask() const {
     return MaskOf(process_.get());
 }
 
-bool HelperProcess::SetMask(unsigned long mask) const {
+bool HelperProcess::SetMask(AffinityMask mask) const {
     return ::SetProcessAffinityMask(process_.get(), mask) != FALSE;
 }
 

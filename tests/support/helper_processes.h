@@ -1,6 +1,7 @@
 // Real processes for the tests: copies of waiter.exe that are always ended with their owner.
 #pragma once
 
+#include "affinity_mask.h"
 #include "unique_handle.h"
 
 #include <string>
@@ -20,8 +21,8 @@ class HelperProcess {
     unsigned long pid() const { return pid_; }
     HANDLE handle() const { return process_.get(); }
     // The process's mask as the system reports it, or 0 when it cannot be read.
-    unsigned long mask() const;
-    bool SetMask(unsigned long mask) const;
+    AffinityMask mask() const;
+    bool SetMask(AffinityMask mask) const;
 
   private:
     UniqueHandle process_;
@@ -33,4 +34,4 @@ std::vector<HelperProcess> StartHelpers(int count);
 // Identifier of a process that has ended, so nobody has it now.
 unsigned long EndedProcessId();
 
-unsigned long MaskOf(HANDLE process);
+AffinityMask MaskOf(HANDLE process);

@@ -1,0 +1,16 @@
+// The affinity mask: bit n set means processor n. Pointer-sized, as the system's own masks are
+// (DWORD_PTR in SetProcessAffinityMask and GetSystemInfo): 32 bits in the i686 build, where it is
+// `unsigned long`, and 64 bits in the x86_64 build. The engine's exported names encode it.
+#pragma once
+
+#include <basetsd.h>
+
+using AffinityMask = DWORD_PTR;
+
+// The processors a mask can name: 0 to kMaskProcessors - 1.
+constexpr int kMaskProcessors = sizeof(AffinityMask) * 8;
+
+// The bit of one processor; processor must be below kMaskProcessors.
+constexpr AffinityMask ProcessorBit(int processor) {
+    return AffinityMask{1} << processor;
+}
