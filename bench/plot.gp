@@ -16,7 +16,7 @@ set style fill solid 0.5
 set boxwidth 0.6
 set xtics rotate by -40 font ",8" nomirror
 set yrange [0:*]
-goals = sprintf("< awk -F, 'NR > 1 && $11 + 0 > 0 && $4 !~ /^bare/ { label = ($1 == \"flat per process\") ? \"flat \" substr($2, 7) : $1 \" \" $3; print label \",\" $6 \",\" $7 \",\" $8 \",\" $11 }' %s/ratios.csv", results)
+goals = sprintf("< awk -F, 'NR > 1 && $11 + 0 > 0 && $4 !~ /^bare/ { label = ($1 == \"flat per process\") ? \"flat \" substr($2, 7) : $1 \" \" $3 \" / \" $5; print label \",\" $6 \",\" $7 \",\" $8 \",\" $11 }' %s/ratios.csv", results)
 plot goals using 0:2:xtic(1) with boxes lc rgb "#4a7ab5" notitle, \
      '' using 0:2:3:4 with yerrorbars lc rgb "black" pt -1 notitle, \
      '' using ($0 - 0.4):5:(0.8):(0) with vectors nohead lw 2 lc rgb "red" title "goal"
@@ -34,7 +34,9 @@ set logscale y
 set yrange [10:100000]
 set key top right font ",8"
 perUnit = "using 2:($11/1000):($12/1000):($13/1000)"
-plot series("snapshot", "bare loop") @perUnit with yerrorlines title "snapshot: bare loop", \
+plot series("snapshot", "bare loop (module route)") @perUnit with yerrorlines title "snapshot: bare loop (module route)", \
+     series("snapshot", "bare loop (module route) + list fill") @perUnit with yerrorlines title "bare loop (module route) + list fill (per row)", \
+     series("snapshot", "bare loop (image name)") @perUnit with yerrorlines title "snapshot: bare loop (image name)", \
      series("snapshot", "TakeProcessSnapshot") @perUnit with yerrorlines title "TakeProcessSnapshot", \
      series("snapshot", "RefreshProcessList") @perUnit with yerrorlines title "RefreshProcessList (per row)", \
      series("move", "bare loop") @perUnit with yerrorlines dt 2 title "move: bare loop", \
@@ -71,10 +73,11 @@ set ylabel "ms"
 set xrange [-0.6:1.6]
 set xtics ("0" 0, "200" 1)
 set yrange [0:*]
-set boxwidth 0.3
+set boxwidth 0.2
 at(size, shift) = (size == 0 ? 0 : 1) + shift
-plot series("start-up", "Tandrel Pro.exe") using (at($2, -0.27)):($5/1000):($6/1000):($7/1000):(0.25) with boxerrorbars lc rgb "#4a7ab5" title "Tandrel Pro.exe", \
-     series("start-up", "minimal dialog") using (at($2, 0)):($5/1000):($6/1000):($7/1000):(0.25) with boxerrorbars lc rgb "#b5834a" title "minimal dialog", \
-     series("start-up", "minimal dialog + product imports") using (at($2, 0.27)):($5/1000):($6/1000):($7/1000):(0.25) with boxerrorbars lc rgb "#8ab54a" title "minimal dialog + product imports"
+plot series("start-up", "Tandrel Pro.exe") using (at($2, -0.33)):($5/1000):($6/1000):($7/1000):(0.2) with boxerrorbars lc rgb "#4a7ab5" title "Tandrel Pro.exe", \
+     series("start-up", "Tandrel Pro.exe (module route)") using (at($2, -0.11)):($5/1000):($6/1000):($7/1000):(0.2) with boxerrorbars lc rgb "#b54a4a" title "Tandrel Pro.exe (module route)", \
+     series("start-up", "minimal dialog") using (at($2, 0.11)):($5/1000):($6/1000):($7/1000):(0.2) with boxerrorbars lc rgb "#b5834a" title "minimal dialog", \
+     series("start-up", "minimal dialog + product imports") using (at($2, 0.33)):($5/1000):($6/1000):($7/1000):(0.2) with boxerrorbars lc rgb "#8ab54a" title "minimal dialog + product imports"
 
 unset multiplot

@@ -21,5 +21,8 @@ using ProcessList = std::list<ProcessEntry>;
 void TakeProcessSnapshot(ProcessList& processes);
 
 // Fills the entry for one process, or throws one of the per-process messages and leaves the
-// entry untouched.
+// entry untouched. A handle for limited query gives the image name and the mask without reading
+// the process's memory; where that handle does not open or the name cannot be asked, the first
+// module's file name is read through a handle for query and memory read, whose failures give the
+// messages.
 void ReadProcessEntry(ProcessEntry& entry, unsigned long processId);

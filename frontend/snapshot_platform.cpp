@@ -19,6 +19,12 @@ DWORD SnapshotPlatform::ModuleFilePath(HANDLE process, HMODULE module, char* pat
     return ::GetModuleFileNameExA(process, module, path, size);
 }
 
+BOOL SnapshotPlatform::ImageFilePath(HANDLE process, char* path, DWORD* size, DWORD* lastError) {
+    const BOOL result = ::QueryFullProcessImageNameA(process, 0, path, size);
+    *lastError = result ? ERROR_SUCCESS : ::GetLastError();
+    return result;
+}
+
 BOOL SnapshotPlatform::GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
                                               DWORD_PTR* systemMask) {
     return ::GetProcessAffinityMask(process, processMask, systemMask);

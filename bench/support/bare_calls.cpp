@@ -1,15 +1,18 @@
 #include "bare_calls.h"
 
-#include "bare_loops.h"
-
 std::vector<DWORD> BareEnumerate() {
     SystemCalls system;
     return BareEnumerate(system);
 }
 
-int BareSnapshot() {
+int BareModuleSnapshot(std::vector<BareRow>* rows) {
     SystemCalls system;
-    return BareSnapshot(system);
+    return BareModuleSnapshotOf(system, BareEnumerate(system), rows);
+}
+
+int BareImageSnapshot() {
+    SystemCalls system;
+    return BareImageSnapshotOf(system, BareEnumerate(system));
 }
 
 void BareMove(const std::vector<DWORD>& ids, DWORD_PTR mask) {

@@ -3,14 +3,19 @@
 // own functions.
 #pragma once
 
+#include "bare_loops.h"
+
 #include <windows.h>
 
 #include <vector>
 
 std::vector<DWORD> BareEnumerate();
 
-// Returns how many processes could be read.
-int BareSnapshot();
+// Every process by the module route, appended to rows unless that is null; returns how many
+// processes could be read.
+int BareModuleSnapshot(std::vector<BareRow>* rows = nullptr);
+// The same by the image-name route.
+int BareImageSnapshot();
 
 void BareMove(const std::vector<DWORD>& ids, DWORD_PTR mask);
 

@@ -6,6 +6,7 @@
 
 #include <psapi.h>
 
+#include <string>
 #include <vector>
 
 struct SystemCalls {
@@ -21,6 +22,11 @@ struct SystemCalls {
     }
     DWORD ModuleFilePath(HANDLE process, HMODULE module, char* path, DWORD size) {
         return ::GetModuleFileNameExA(process, module, path, size);
+    }
+    BOOL ImageFilePath(HANDLE process, char* path, DWORD* size, DWORD* lastError) {
+        const BOOL result = ::QueryFullProcessImageNameA(process, 0, path, size);
+        *lastError = result ? ERROR_SUCCESS : ::GetLastError();
+        return result;
     }
     BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask, DWORD_PTR* systemMask) {
         return ::GetProcessAffinityMask(process, processMask, systemMask);
@@ -47,29 +53,62 @@ template <typename Calls> std::vector<DWORD> BareEnumerate(Calls& calls) {
     }
 }
 
-// Per process: open for query and read, the first module, its file name, the affinity, close.
-// Returns how many processes could be read.
-template <typename Calls> int BareSnapshotOf(Calls& calls, const std::vector<DWORD>& ids) {
+// One process as a bare loop read it: what a list shows of it, before the file name is taken.
+struct BareRow {
+    DWORD id;
+    std::string path;
+    DWORD_PTR mask;
+};
+
+// Per process: open, read the path with readPath(process, path), the affinity, close. Appends
+// what it read to rows unless that is null; returns how many processes could be read.
+template <typename Calls, typename ReadPath>
+int BareSnapshotOf(Calls& calls, const std::vector<DWORD>& ids, DWORD access, ReadPath readPath,
+                   std::vector<BareRow>* rows) {
     int read = 0;
     for (DWORD id : ids) {
-        HANDLE process = calls.OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, id);
+        HANDLE process = calls.OpenProcess(access, id);
         if (process == nullptr)
             continue;
-        HMODULE module = nullptr;
-        DWORD needed = 0;
         char path[MAX_PATH];
         DWORD_PTR processMask = 0, systemMask = 0;
-        if (calls.EnumerateProcessModules(process, &module, sizeof(module), &needed) &&
-            calls.ModuleFilePath(process, module, path, MAX_PATH) != 0 &&
-            calls.GetProcessAffinityMask(process, &processMask, &systemMask))
+        if (readPath(process, path) &&
+            calls.GetProcessAffinityMask(process, &processMask, &systemMask)) {
             ++read;
+            if (rows != nullptr)
+                rows->push_back({id, path, processMask});
+        }
         calls.CloseHandle(process);
     }
     return read;
 }
 
-template <typename Calls> int BareSnapshot(Calls& calls) {
-    return BareSnapshotOf(calls, BareEnumerate(calls));
+// The module route: open for query and memory read, the first module, its file name.
+template <typename Calls>
+int BareModuleSnapshotOf(Calls& calls, const std::vector<DWORD>& ids,
+                         std::vector<BareRow>* rows = nullptr) {
+    return BareSnapshotOf(
+        calls, ids, PROCESS_QUERY_INFORMATION | PROCESS_VM_READ,
+        [&](HANDLE process, char* path) {
+            HMODULE module = nullptr;
+            DWORD needed = 0;
+            return calls.EnumerateProcessModules(process, &module, sizeof(module), &needed) &&
+                   calls.ModuleFilePath(process, module, path, MAX_PATH) != 0;
+        },
+        rows);
+}
+
+// The image-name route: open for limited query, the image path asked of the system.
+template <typename Calls>
+int BareImageSnapshotOf(Calls& calls, const std::vector<DWORD>& ids,
+                        std::vector<BareRow>* rows = nullptr) {
+    return BareSnapshotOf(
+        calls, ids, PROCESS_QUERY_LIMITED_INFORMATION,
+        [&](HANDLE process, char* path) {
+            DWORD size = MAX_PATH, lastError = 0;
+            return calls.ImageFilePath(process, path, &size, &lastError) != FALSE;
+        },
+        rows);
 }
 
 // Per process: open for setting information, set the mask, close.

@@ -62,14 +62,23 @@ class DottedDirectoryCopy {
     bool copied_ = false;
 };
 
+// Failures of the module route: Open refuses the handle for query and memory read.
 enum class Failure { None, Open, Modules, FileName, Affinity };
+
+// How the process answers a handle for limited query and the question for its image path.
+// NameNeverFits wants more room than any buffer has; a path longer than the buffer given wants
+// more room too, as the system's call does.
+enum class ImageRoute { Refused, Answers, NameFails, NameNeverFits };
 
 struct FakeProcess {
     DWORD id;
     std::string path;
     DWORD_PTR mask;
     Failure failure;
+    ImageRoute image = ImageRoute::Refused; // a system older than limited query
 };
+
+constexpr DWORD kModuleRouteAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 
 // A system whose processes are a list, with every call recorded.
 class FakeSnapshotPlatform : public SnapshotPlatform {
@@ -83,6 +92,7 @@ class FakeSnapshotPlatform : public SnapshotPlatform {
     std::vector<DWORD> openAccess;
     std::vector<DWORD> moduleBufferBytes;
     std::vector<DWORD> pathBufferSizes;
+    std::vector<DWORD> imagePathSizes;
     int openedHandles = 0;
     std::vector<HANDLE> closedHandles;
 
@@ -109,7 +119,10 @@ class FakeSnapshotPlatform : public SnapshotPlatform {
         events.push_back("open " + std::to_string(processId));
         openAccess.push_back(access);
         const FakeProcess* process = Find(processId);
-        if (!process || process->failure == Failure::Open)
+        const bool refused = access == PROCESS_QUERY_LIMITED_INFORMATION
+                                 ? process && process->image == ImageRoute::Refused
+                                 : process && process->failure == Failure::Open;
+        if (!process || refused)
             return nullptr;
         ++openedHandles;
         return HandleOf(*process);
@@ -133,6 +146,21 @@ class FakeSnapshotPlatform : public SnapshotPlatform {
             return 0;
         lstrcpynA(path, found->path.c_str(), static_cast<int>(size));
         return static_cast<DWORD>(strlen(path));
+    }
+
+    BOOL ImageFilePath(HANDLE process, char* path, DWORD* size, DWORD* lastError) override {
+        imagePathSizes.push_back(*size);
+        const FakeProcess* found = FromHandle(process);
+        *lastError = ERROR_INSUFFICIENT_BUFFER;
+        if (!found || found->image == ImageRoute::NameFails)
+            *lastError = ERROR_ACCESS_DENIED;
+        else if (found->image != ImageRoute::NameNeverFits && found->path.size() < *size)
+            *lastError = ERROR_SUCCESS;
+        if (*lastError != ERROR_SUCCESS)
+            return FALSE;
+        lstrcpynA(path, found->path.c_str(), static_cast<int>(*size));
+        *size = static_cast<DWORD>(found->path.size());
+        return TRUE;
     }
 
     BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
@@ -200,6 +228,44 @@ void ExpectSentinel(const ProcessEntry& entry) {
     EXPECT_EQ(0x5A5A5A5Aul, entry.affinityMask);
     EXPECT_EQ("untouched", entry.fileName);
 }
+
+// "PID name mask" of each entry, in list order.
+std::vector<std::string> RowsOf(const ProcessList& processes) {
+    std::vector<std::string> rows;
+    for (const ProcessEntry& entry : processes)
+        rows.push_back(std::to_string(entry.processId) + " " + entry.fileName + " " +
+                       std::to_string(entry.affinityMask));
+    return rows;
+}
+
+// The real system with one route closed to the snapshot: every open for the refused access fails.
+class OneRouteSystem : public SnapshotPlatform {
+  public:
+    explicit OneRouteSystem(DWORD refusedAccess) : refusedAccess_(refusedAccess) {}
+    int moduleRouteOpens = 0;
+
+    HANDLE OpenProcess(DWORD access, DWORD processId) override {
+        if (access == refusedAccess_)
+            return nullptr;
+        moduleRouteOpens += access == kModuleRouteAccess ? 1 : 0;
+        return SnapshotPlatform::OpenProcess(access, processId);
+    }
+
+  private:
+    DWORD refusedAccess_;
+};
+
+ProcessList SnapshotThrough(SnapshotPlatform& platform) {
+    ScopedSnapshotPlatform scoped(platform);
+    ProcessList processes;
+    TakeProcessSnapshot(processes);
+    return processes;
+}
+
+bool StillRunning(unsigned long processId) {
+    UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, processId));
+    return process && ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
 } // namespace
 
 TEST(TakeProcessSnapshot, ListsHelperProcessesWithTheirIdsNamesAndMasks) {
@@ -240,6 +306,39 @@ TEST(TakeProcessSnapshot, NamesAProgramInADottedDirectoryByItsLastComponent) {
     }
 }
 
+// Every row that the first module gives, the image name gives alike: same PID, name and mask.
+TEST(TakeProcessSnapshot, ListsTheSameRowsByImageNameAsByFirstModule) {
+    HelperProcess first;
+    HelperProcess second;
+    ASSERT_TRUE(first.SetMask(LowestBit(ActiveProcessorMask())));
+    ASSERT_TRUE(second.SetMask(HighestBit(ActiveProcessorMask())));
+    DottedDirectoryCopy copy;
+    ASSERT_TRUE(copy.copied()) << "cannot copy waiter.exe to " << copy.program();
+    HelperProcess dotted(copy.program());
+
+    OneRouteSystem moduleRoute(PROCESS_QUERY_LIMITED_INFORMATION);
+    OneRouteSystem imageRoute(kModuleRouteAccess);
+    OneRouteSystem bothRoutes(0);
+    const ProcessList byModule = SnapshotThrough(moduleRoute);
+    const ProcessList byImage = SnapshotThrough(imageRoute);
+    const ProcessList byDefault = SnapshotThrough(bothRoutes);
+
+    for (unsigned long helper : {first.pid(), second.pid(), dotted.pid()})
+        ASSERT_NE(nullptr, FindEntry(byModule, helper)) << "helper " << helper;
+    for (const ProcessEntry& entry : byModule) {
+        SCOPED_TRACE(entry.fileName);
+        for (const ProcessList* other : {&byImage, &byDefault}) {
+            const ProcessEntry* found = FindEntry(*other, entry.processId);
+            if (found == nullptr && !StillRunning(entry.processId))
+                continue; // ended between the snapshots
+            ASSERT_NE(nullptr, found);
+            EXPECT_EQ(entry.fileName, found->fileName);
+            EXPECT_EQ(entry.affinityMask, found->affinityMask);
+        }
+    }
+    EXPECT_EQ(0, bothRoutes.moduleRouteOpens) << "every process here tells its image name";
+}
+
 TEST(TakeProcessSnapshot, AppendsToWhatTheListAlreadyHolds) {
     ProcessList processes{SentinelEntry()};
     TakeProcessSnapshot(processes);
@@ -276,9 +375,8 @@ TEST(ReadProcessEntry, ReadsOneModuleAndTheFullPathOfAnOpenedProcess) {
     EXPECT_EQ(42ul, entry.processId);
     EXPECT_EQ(0x6ul, entry.affinityMask);
     EXPECT_EQ("tool.exe", entry.fileName);
-    ASSERT_EQ(1u, platform.openAccess.size());
-    EXPECT_EQ(static_cast<DWORD>(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ),
-              platform.openAccess[0]);
+    EXPECT_EQ((std::vector<DWORD>{PROCESS_QUERY_LIMITED_INFORMATION, kModuleRouteAccess}),
+              platform.openAccess);
     ASSERT_EQ(1u, platform.moduleBufferBytes.size());
     EXPECT_EQ(sizeof(HMODULE), platform.moduleBufferBytes[0]);
     ASSERT_EQ(1u, platform.pathBufferSizes.size());
@@ -311,6 +409,89 @@ TEST(ReadProcessEntry, ThrowsEachFailuresMessageClosesTheProcessAndLeavesTheEntr
     }
 }
 
+// Each way a process may answer: which route reads it, and what the entry gets.
+TEST(ReadProcessEntry, AsksTheImageNameFirstAndReadsTheFirstModuleOnlyWhereItMust) {
+    const std::string longPath = "C:\\" + std::string(300, 'd') + "\\long.exe";
+    const std::vector<DWORD> bothOpens{PROCESS_QUERY_LIMITED_INFORMATION, kModuleRouteAccess};
+    const std::vector<DWORD> imageOpen{PROCESS_QUERY_LIMITED_INFORMATION};
+    const std::vector<DWORD> askedOnce{MAX_PATH};
+    const std::vector<DWORD> askedAgain{MAX_PATH, 32768};
+    const struct {
+        const char* what;
+        Failure failure;
+        ImageRoute image;
+        std::string path;
+        const char* result; // the file name read, or the message thrown
+        std::vector<DWORD> opens;
+        std::vector<DWORD> imagePathSizes;
+    } cases[] = {
+        {"a 64-bit process seen from the 32-bit build (partial copy of its module list)",
+         Failure::Modules, ImageRoute::Answers, "C:\\w\\svc64.exe", "svc64.exe", imageOpen,
+         askedOnce},
+        {"a process that denies memory read", Failure::Open, ImageRoute::Answers,
+         "C:\\w\\protected.exe", "protected.exe", imageOpen, askedOnce},
+        {"an image path longer than MAX_PATH", Failure::None, ImageRoute::Answers, longPath,
+         "long.exe", imageOpen, askedAgain},
+        {"no limited query",
+         Failure::None,
+         ImageRoute::Refused,
+         "C:\\w\\old.exe",
+         "old.exe",
+         bothOpens,
+         {}},
+        {"an image name that cannot be asked", Failure::None, ImageRoute::NameFails, "C:\\w\\a.exe",
+         "a.exe", bothOpens, askedOnce},
+        {"an image name that never fits", Failure::None, ImageRoute::NameNeverFits, "C:\\w\\b.exe",
+         "b.exe", bothOpens, askedAgain},
+        {"both routes refused", Failure::Open, ImageRoute::NameFails, "C:\\w\\c.exe",
+         "Error opening process!", bothOpens, askedOnce},
+        {"a mask refused to limited query", Failure::Affinity, ImageRoute::Answers, "C:\\w\\d.exe",
+         "Error retrieving process affinity!", imageOpen, askedOnce},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.what);
+        FakeSnapshotPlatform platform;
+        platform.processes.push_back({42, test.path, 0x6, test.failure, test.image});
+        ScopedSnapshotPlatform scoped(platform);
+
+        ProcessEntry entry = SentinelEntry();
+        const std::string message = MessageThrownBy([&] { ReadProcessEntry(entry, 42); });
+        if (message == "nothing thrown") {
+            EXPECT_EQ(42ul, entry.processId);
+            EXPECT_EQ(0x6ul, entry.affinityMask);
+            EXPECT_EQ(test.result, entry.fileName);
+        } else {
+            EXPECT_EQ(test.result, message);
+            ExpectSentinel(entry);
+        }
+        EXPECT_EQ(test.opens, platform.openAccess);
+        EXPECT_EQ(test.imagePathSizes, platform.imagePathSizes);
+        EXPECT_EQ(static_cast<size_t>(platform.openedHandles), platform.closedHandles.size());
+    }
+}
+
+// The 32-bit build on 64-bit Windows: no 64-bit process gives its module list, and protected
+// processes deny memory read; each is listed all the same.
+TEST(TakeProcessSnapshot, ListsProcessesWhoseMemoryCannotBeReadWithTheirNamesAndMasks) {
+    FakeSnapshotPlatform platform;
+    platform.processes = {
+        {4, "C:\\Windows\\System32\\smss.exe", 3, Failure::Modules, ImageRoute::Answers},
+        {8, "C:\\Windows\\System32\\csrss.exe", 1, Failure::Open, ImageRoute::Answers},
+        {12, "C:\\Tools\\tool32.exe", 2, Failure::None, ImageRoute::Answers},
+        {16, "C:\\gone.exe", 1, Failure::Open, ImageRoute::Refused},
+        {20, "C:\\Old\\legacy.exe", 2, Failure::None, ImageRoute::NameFails},
+    };
+    ScopedSnapshotPlatform scoped(platform);
+
+    ProcessList processes;
+    TakeProcessSnapshot(processes);
+
+    EXPECT_EQ((std::vector<std::string>{"4 smss.exe 3", "8 csrss.exe 1", "12 tool32.exe 2",
+                                        "20 legacy.exe 2"}),
+              RowsOf(processes));
+    EXPECT_EQ(static_cast<size_t>(platform.openedHandles), platform.closedHandles.size());
+}
+
 TEST(TakeProcessSnapshot, DropsOnlyTheProcessesThatFailToBeRead) {
     FakeSnapshotPlatform platform;
     platform.processes = {
@@ -328,7 +509,7 @@ TEST(TakeProcessSnapshot, DropsOnlyTheProcessesThatFailToBeRead) {
     ASSERT_EQ(3u, processes.size());
     EXPECT_EQ("c.exe", std::next(processes.begin())->fileName);
     EXPECT_EQ(2ul, std::next(processes.begin())->affinityMask);
-    EXPECT_EQ(7u, platform.openAccess.size()) << "every process is asked exactly once";
+    EXPECT_EQ(14u, platform.openAccess.size()) << "every process is asked once by each route";
     EXPECT_EQ(6, platform.openedHandles);
     EXPECT_EQ(6u, platform.closedHandles.size());
 }
@@ -373,7 +554,7 @@ TEST(TakeProcessSnapshot, EnumeratesAgainWithTwiceTheRoomBeforeReadingWhenExactl
     EXPECT_EQ("enumerate", platform.events[0]);
     EXPECT_EQ("enumerate", platform.events[1]);
     EXPECT_EQ(256u, processes.size());
-    EXPECT_EQ(256u, platform.openAccess.size()) << "each process is opened once";
+    EXPECT_EQ(512u, platform.openAccess.size()) << "each process is opened once by each route";
 }
 
 TEST(TakeProcessSnapshot, KeepsDoublingUntilTheListFits) {
