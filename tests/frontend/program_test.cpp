@@ -1,15 +1,32 @@
-// The built program, started as the user starts it: the ways to end it and a second start.
+// The built program, started as the user starts it: its version block and manifest, the ways to
+// end it and a second start. The package tests run it on the program as a package put it on disk,
+// named in the environment:
+//   TANDREL_PROGRAM           the program file (by default the built one)
+//   TANDREL_VERSION           the version its version block must carry ("1.0.0.1")
+//   TANDREL_WINDOW_REPORT     a file to write the screen's DPI and the list's column widths into
 #include "helper_processes.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
 constexpr DWORD HANG_GUARD_MILLISECONDS = 60 * 1000;
 
+std::string Setting(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
 std::string ProgramPath() {
-    return TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe";
+    const std::string program = Setting("TANDREL_PROGRAM");
+    return program.empty() ? TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe" : program;
 }
 
 class RunningProgram {
@@ -64,11 +81,63 @@ class ProgramTest : public ::testing::Test {
     }
 };
 
+// The screen's DPI and the list's width and column widths, for the package tests to compare
+// between two DPI settings.
+void ReportWindow(HWND list) {
+    FILE* report = std::fopen(Setting("TANDREL_WINDOW_REPORT").c_str(), "w");
+    if (report == nullptr)
+        return;
+    HDC screen = ::GetDC(nullptr);
+    RECT bounds{};
+    ::GetWindowRect(list, &bounds);
+    std::fprintf(report, "dpi %d\nlist %ld\ncolumns", ::GetDeviceCaps(screen, LOGPIXELSX),
+                 bounds.right - bounds.left);
+    ::ReleaseDC(nullptr, screen);
+    for (int column = 0; column < 3; ++column)
+        std::fprintf(report, " %d",
+                     static_cast<int>(::SendMessageA(list, LVM_GETCOLUMNWIDTH, column, 0)));
+    std::fprintf(report, "\n");
+    std::fclose(report);
+}
+
 } // namespace
 
+TEST(ProgramFile, CarriesItsVersionAndManifest) {
+    const std::string program = ProgramPath();
+    DWORD ignored = 0;
+    std::vector<char> block(::GetFileVersionInfoSizeA(program.c_str(), &ignored));
+    ASSERT_FALSE(block.empty()) << program << " has no version block";
+    ASSERT_TRUE(
+        ::GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(Setting("TANDREL_VERSION"), std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                              std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                              std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                                              std::to_string(LOWORD(fixed->dwFileVersionLS)));
+
+    HMODULE file = ::LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, file);
+    HRSRC manifest = ::FindResourceA(file, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    ASSERT_NE(nullptr, manifest) << "no RT_MANIFEST 1";
+    std::string text(static_cast<const char*>(::LockResource(::LoadResource(file, manifest))),
+                     ::SizeofResource(file, manifest));
+    for (const char* part : {"Microsoft.Windows.Common-Controls", "highestAvailable",
+                             "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/"
+                             "WindowsSettings\">true</dpiAware>"})
+        EXPECT_NE(std::string::npos, text.find(part)) << "the manifest lacks " << part;
+    ::FreeLibrary(file);
+}
+
 TEST_F(ProgramTest, ExitButtonEndsWithZero) {
+    // Measured in real pixels, as the system-aware program lays itself out.
+    ::SetProcessDPIAware();
     RunUntilItEnds([](const RunningProgram&, HWND window) {
         EXPECT_TRUE(::IsWindowVisible(window));
+        HWND list = ::GetDlgItem(window, 1002);
+        EXPECT_GT(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 0) << "the process list is empty";
+        ReportWindow(list);
         ::PostMessageA(::GetDlgItem(window, 1006), BM_CLICK, 0, 0);
     });
 }

@@ -81,11 +81,12 @@ run_clients() { # NAME DLL [installed]
     [ $rc -eq 0 ] && pass "the script clients pass" || fail "the script clients: exit $rc"
 }
 
-# installed_program_test.exe on the program at PROGRAM (a Windows path); its window report goes
-# to REPORT.
+# The program tests of tests/frontend on the program at PROGRAM (a Windows path): its version
+# block and manifest, and its window, whose report goes to REPORT.
 check_program() { # NAME PROGRAM REPORT
     TANDREL_PROGRAM="$2" TANDREL_VERSION="$version" TANDREL_WINDOW_REPORT="$(winpath "$3")" \
-        in_prefix "$1" "$3.log" "$build/tests/bin/installed_program_test.exe"
+        in_prefix "$1" "$3.log" "$build/tests/bin/program_tests.exe" \
+        --gtest_filter=ProgramFile.*:ProgramTest.ExitButtonEndsWithZero
     local rc=$?
     grep -E '^\[ +(OK|FAILED) +\] [A-Z]' "$3.log" | sed 's/^/  program: /'
     [ $rc -eq 0 ] && pass "the program starts, shows its list and ends" || fail "the program: exit $rc, see $3.log"
