@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 std::string TestProgramDirectory() {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
@@ -9,14 +11,33 @@ std::string TestProgramDirectory() {
     return directory.substr(0, directory.find_last_of("\\/") + 1);
 }
 
+namespace {
+// Wine answers ERROR_INTERNAL_ERROR when the new process ended during its start-up without an exit
+// code, before it ran any code of its own (seen on a loaded machine): nothing of the test touched
+// it, so it is started again, a few times at most, and each such end is told.
+constexpr int kStartAttempts = 3;
+} // namespace
+
 HelperProcess::HelperProcess(const std::string& program) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
     std::string commandLine = "\"" + program + "\"";
-    if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &info)) {
-        ADD_FAILURE() << "cannot start " << program << ", error " << ::GetLastError();
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
+        if (::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                             nullptr, nullptr, &startup, &info)) {
+            error = ERROR_SUCCESS;
+            break;
+        }
+        error = ::GetLastError();
+        if (error != ERROR_INTERNAL_ERROR)
+            break;
+        std::fprintf(stderr, "%s ended during its start-up (error 1359), start %d of %d\n",
+                     program.c_str(), attempt, kStartAttempts);
+    }
+    if (error != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot start " << program << ", error " << error;
         return;
     }
     ::CloseHandle(info.hThread);
