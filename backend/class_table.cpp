@@ -33,6 +33,7 @@ CRITICAL_SECTION& ClassTableLock() {
 
 void InitializeClassTable() {
     ::InitializeCriticalSection(&classTableLock);
+    AffinityManager::InitializeClass();
 }
 
 void TerminateClassTable() {
@@ -42,5 +43,6 @@ void TerminateClassTable() {
             entry.factory = nullptr;
         }
     }
+    AffinityManager::TerminateClass();
     ::DeleteCriticalSection(&classTableLock);
 }

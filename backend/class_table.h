@@ -24,6 +24,7 @@ ClassEntry* ClassTableEnd();
 // Guards the creation of the cached class factories.
 CRITICAL_SECTION& ClassTableLock();
 
-// Set up and torn down with the module state; tearing down releases the cached factories.
+// Set up and torn down with the module state, with each class's own state; tearing down releases
+// the cached factories.
 void InitializeClassTable();
 void TerminateClassTable();

@@ -1,13 +1,11 @@
 #include "module_state.h"
 
 #include "class_table.h"
-#include "tandrel_pro.h"
 
 namespace {
 HMODULE module;
 HANDLE privateHeap;
 LONG lockCount;
-TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
 
 HANDLE Heap() {
     if (privateHeap == nullptr)
@@ -20,12 +18,10 @@ void InitializeModuleState(HMODULE thisModule) {
     module = thisModule;
     Heap();
     InitializeClassTable();
-    affinityManagerTypeInfo.Initialize();
 }
 
 void TerminateModuleState() {
     TerminateClassTable();
-    affinityManagerTypeInfo.Terminate();
     if (privateHeap != nullptr) {
         ::HeapDestroy(privateHeap);
         privateHeap = nullptr;
@@ -60,8 +56,4 @@ void UnlockModule() {
 }
 LONG ModuleLockCount() {
     return ::InterlockedCompareExchange(&lockCount, 0, 0);
-}
-
-TypeInfoHolder& AffinityManagerTypeInfo() {
-    return affinityManagerTypeInfo;
 }

@@ -1,8 +1,6 @@
 // State of the loaded library, set up and torn down by DllMain.
 #pragma once
 
-#include "automation/type_info_holder.h"
-
 #include <windows.h>
 
 void InitializeModuleState(HMODULE module);
@@ -22,6 +20,3 @@ void PrivateHeapFree(void* block);
 void LockModule();
 void UnlockModule();
 LONG ModuleLockCount();
-
-// Type information of IAffinityManager, loaded from the registered type library when first used.
-TypeInfoHolder& AffinityManagerTypeInfo();

@@ -1,8 +1,8 @@
 // `Tandrel Pro.exe` reading every process as it did before the image-name route: the same
 // program, with the handle for limited query refused to its snapshot, so that each process is
 // read through its first module. Start-up is measured against it in the same run.
-#include "snapshot_platform.h"
-#include "startup.h"
+#include "frontend/snapshot_platform.h"
+#include "frontend/startup.h"
 
 namespace {
 

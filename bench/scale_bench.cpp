@@ -6,9 +6,9 @@
 #include "engine/platform.h"
 #include "bare_loops.h"
 #include "bench_report.h"
-#include "process_file_name.h"
-#include "process_snapshot.h"
-#include "snapshot_platform.h"
+#include "frontend/process_file_name.h"
+#include "frontend/process_snapshot.h"
+#include "frontend/snapshot_platform.h"
 #include "stopwatch.h"
 
 #include <cstdio>

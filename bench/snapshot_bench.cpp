@@ -6,10 +6,10 @@
 #include "bare_loops.h"
 #include "bench_report.h"
 #include "helper_pool.h"
-#include "main_window.h"
-#include "process_snapshot.h"
-#include "resource.h"
-#include "snapshot_platform.h"
+#include "frontend/main_window.h"
+#include "frontend/process_snapshot.h"
+#include "frontend/resource.h"
+#include "frontend/snapshot_platform.h"
 #include "stopwatch.h"
 
 #include <commctrl.h>

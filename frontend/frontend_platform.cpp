@@ -1,4 +1,4 @@
-#include "frontend_platform.h"
+#include "frontend/frontend_platform.h"
 
 BOOL FrontendPlatform::QueryVersion(OSVERSIONINFOA* info) {
     return ::GetVersionExA(info);

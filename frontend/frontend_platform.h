@@ -3,7 +3,7 @@
 // another process where nobody can read them back.
 #pragma once
 
-#include "platform_seam.h"
+#include "common/platform_seam.h"
 
 #include <windows.h>
 #include <shellapi.h>

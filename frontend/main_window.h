@@ -2,10 +2,10 @@
 // processes and turns the user's commands into calls of the back end.
 #pragma once
 
-#include "affinity_mask.h"
-#include "program_title.h"
-#include "tray_icon.h"
-#include "unique_handle.h"
+#include "common/affinity_mask.h"
+#include "frontend/program_title.h"
+#include "frontend/tray_icon.h"
+#include "common/unique_handle.h"
 
 #include <windows.h>
 

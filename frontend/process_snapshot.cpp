@@ -1,9 +1,9 @@
-#include "process_snapshot.h"
+#include "frontend/process_snapshot.h"
 
-#include "platform_handle.h"
-#include "process_enumeration.h"
-#include "process_file_name.h"
-#include "snapshot_platform.h"
+#include "common/platform_handle.h"
+#include "common/process_enumeration.h"
+#include "frontend/process_file_name.h"
+#include "frontend/snapshot_platform.h"
 
 #include <cstring>
 #include <utility>

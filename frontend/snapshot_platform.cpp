@@ -1,4 +1,4 @@
-#include "snapshot_platform.h"
+#include "frontend/snapshot_platform.h"
 
 #include <psapi.h>
 

@@ -5,7 +5,7 @@
 // MAX_PATH).
 #pragma once
 
-#include "platform_seam.h"
+#include "common/platform_seam.h"
 
 #include <windows.h>
 

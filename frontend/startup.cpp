@@ -1,10 +1,10 @@
-#include "startup.h"
+#include "frontend/startup.h"
 
-#include "dialog_binding.h"
+#include "common/dialog_binding.h"
 #include "engine/affinity.h"
-#include "frontend_platform.h"
-#include "main_window.h"
-#include "resource.h"
+#include "frontend/frontend_platform.h"
+#include "frontend/main_window.h"
+#include "frontend/resource.h"
 
 #include <commctrl.h>
 

@@ -1,5 +1,6 @@
 #include "automation/affinity_manager.h"
 
+#include "automation/type_info_holder.h"
 #include "engine/affinity.h"
 #include "engine/platform.h"
 #include "module_state.h"
@@ -7,6 +8,12 @@
 #include <new>
 
 namespace {
+
+TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
+
+TypeInfoHolder& AffinityManagerTypeInfo() {
+    return affinityManagerTypeInfo;
+}
 
 // A script's mask is a 32-bit `long` naming processors 0 to 31: its bits, zero-extended, never
 // sign-extended onto processors 32 to 63.
@@ -21,6 +28,14 @@ bool FitsScriptMask(AffinityMask mask) {
 }
 
 } // namespace
+
+void AffinityManager::InitializeClass() {
+    affinityManagerTypeInfo.Initialize();
+}
+
+void AffinityManager::TerminateClass() {
+    affinityManagerTypeInfo.Terminate();
+}
 
 HRESULT AffinityManager::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
     if (object == nullptr)

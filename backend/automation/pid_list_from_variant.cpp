@@ -8,8 +8,8 @@
 
 #include "automation/diagnostic_box.h"
 
-#include "com_ptr.h"
-#include "unique_handle.h"
+#include "common/com_ptr.h"
+#include "common/unique_handle.h"
 
 #include <cstdio>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #include "automation/type_info_holder.h"
 
-#include "com_ptr.h"
+#include "common/com_ptr.h"
 
 TypeInfoHolder::TypeInfoHolder(const IID& iid, const GUID& libid, WORD majorVersion,
                                WORD minorVersion)

@@ -1,7 +1,7 @@
 #include "engine/affinity.h"
 
 #include "engine/platform.h"
-#include "process_enumeration.h"
+#include "common/process_enumeration.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 // privilege).
 #pragma once
 
-#include "platform_handle.h"
-#include "platform_seam.h"
+#include "common/platform_handle.h"
+#include "common/platform_seam.h"
 
 #include <windows.h>
 

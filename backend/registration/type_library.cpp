@@ -1,7 +1,7 @@
 #include "registration/type_library.h"
 
 #include "module_state.h"
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 #include <cstring>
 

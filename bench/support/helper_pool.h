@@ -2,7 +2,7 @@
 // pool (or, at the latest, with the benchmark program).
 #pragma once
 
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
 // PIDArray arguments in the shapes that clients and script engines pass.
 #pragma once
 
-#include "com_ptr.h"
-#include "unique_handle.h"
+#include "common/com_ptr.h"
+#include "common/unique_handle.h"
 
 #include <windows.h>
 #include <oleauto.h>

@@ -1,8 +1,8 @@
 #include "main_window_fixture.h"
 
 #include "engine/affinity.h"
-#include "main_window.h"
-#include "resource.h"
+#include "frontend/main_window.h"
+#include "frontend/resource.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

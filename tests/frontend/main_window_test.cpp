@@ -3,9 +3,9 @@
 #include "main_window_fixture.h"
 
 #include "engine/affinity.h"
-#include "main_window.h"
-#include "resource.h"
-#include "snapshot_platform.h"
+#include "frontend/main_window.h"
+#include "frontend/resource.h"
+#include "frontend/snapshot_platform.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
 // The process snapshot on real helper processes, and over a stand-in platform for what real
 // processes cannot produce.
-#include "process_snapshot.h"
+#include "frontend/process_snapshot.h"
 
 #include "helper_processes.h"
-#include "snapshot_platform.h"
+#include "frontend/snapshot_platform.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The processor dialog as a user meets it: opened from its real template, answered through
 // ModalDriver with clicks and keys, with the machine's processors chosen through the back end's
 // platform.
-#include "processor_dialog.h"
+#include "frontend/processor_dialog.h"
 
 #include "engine/platform.h"
 #include "modal_driver.h"
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 

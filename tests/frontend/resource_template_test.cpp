@@ -1,6 +1,6 @@
 // The compiled dialog templates and icon, read back from the executable as the dialog manager
 // and the shell read them.
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

@@ -1,11 +1,11 @@
 // Start-up in the test's own process: the refusals over a stand-in for the system's answers, and
 // a whole run on the real system, which shows the window and serves it until "Exit".
-#include "frontend_platform.h"
-#include "main_window.h"
+#include "frontend/frontend_platform.h"
+#include "frontend/main_window.h"
 #include "menu_driver.h"
 #include "modal_driver.h"
-#include "resource.h"
-#include "startup.h"
+#include "frontend/resource.h"
+#include "frontend/startup.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

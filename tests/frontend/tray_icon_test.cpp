@@ -2,9 +2,9 @@
 // The shell keeps its icons in another process, so a stand-in records what would reach it.
 #include "main_window_fixture.h"
 
-#include "frontend_platform.h"
-#include "main_window.h"
-#include "resource.h"
+#include "frontend/frontend_platform.h"
+#include "frontend/main_window.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 

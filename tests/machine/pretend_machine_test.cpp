@@ -4,7 +4,7 @@
 #include "backend_server.h"
 #include "main_window_fixture.h"
 #include "pid_arrays.h"
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 

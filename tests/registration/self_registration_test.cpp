@@ -1,6 +1,6 @@
 // DllRegisterServer and DllUnregisterServer of the built library on Wine's real registry.
 #include "tandrel_pro.h"
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 #include <gtest/gtest.h>
 #include <oleauto.h>

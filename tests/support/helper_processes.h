@@ -1,8 +1,8 @@
 // Real processes for the tests: copies of waiter.exe that are always ended with their owner.
 #pragma once
 
-#include "affinity_mask.h"
-#include "unique_handle.h"
+#include "common/affinity_mask.h"
+#include "common/unique_handle.h"
 
 #include <string>
 #include <vector>

@@ -9,7 +9,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "com_ptr.h"
+#include "common/com_ptr.h"
 
 #include <algorithm>
 #include <cstdint>
