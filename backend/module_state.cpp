@@ -1,31 +1,22 @@
 #include "module_state.h"
 
 #include "class_table.h"
+#include "engine/private_heap.h"
 
 namespace {
 HMODULE module;
-HANDLE privateHeap;
 LONG lockCount;
-
-HANDLE Heap() {
-    if (privateHeap == nullptr)
-        privateHeap = ::HeapCreate(0, 0, 0);
-    return privateHeap;
-}
 } // namespace
 
 void InitializeModuleState(HMODULE thisModule) {
     module = thisModule;
-    Heap();
+    CreatePrivateHeap();
     InitializeClassTable();
 }
 
 void TerminateModuleState() {
     TerminateClassTable();
-    if (privateHeap != nullptr) {
-        ::HeapDestroy(privateHeap);
-        privateHeap = nullptr;
-    }
+    DestroyPrivateHeap();
 }
 
 HRESULT ThisModuleFileName(char* path) {
@@ -36,16 +27,6 @@ HRESULT ThisModuleFileName(char* path) {
     DWORD error = length == 0 ? ::GetLastError() : ERROR_INSUFFICIENT_BUFFER;
     path[0] = '\0';
     return HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_MOD_NOT_FOUND);
-}
-
-void* PrivateHeapAlloc(SIZE_T bytes) {
-    HANDLE heap = Heap();
-    return heap != nullptr ? ::HeapAlloc(heap, 0, bytes) : nullptr;
-}
-
-void PrivateHeapFree(void* block) {
-    if (block != nullptr && privateHeap != nullptr)
-        ::HeapFree(privateHeap, 0, block);
 }
 
 void LockModule() {

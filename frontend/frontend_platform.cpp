@@ -4,10 +4,6 @@ BOOL FrontendPlatform::QueryVersion(OSVERSIONINFOA* info) {
     return ::GetVersionExA(info);
 }
 
-void FrontendPlatform::QuerySystemInfo(SYSTEM_INFO* info) {
-    ::GetSystemInfo(info);
-}
-
 BOOL FrontendPlatform::NotifyIcon(DWORD message, NOTIFYICONDATAA* data) {
     return ::Shell_NotifyIconA(message, data);
 }
