@@ -38,10 +38,8 @@ void InitializeClassTable() {
 
 void TerminateClassTable() {
     for (ClassEntry& entry : classTable) {
-        if (entry.factory != nullptr) {
-            entry.factory->Release();
-            entry.factory = nullptr;
-        }
+        if (IUnknown* factory = entry.factory.exchange(nullptr))
+            factory->Release();
     }
     AffinityManager::TerminateClass();
     ::DeleteCriticalSection(&classTableLock);

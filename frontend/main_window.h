@@ -20,6 +20,8 @@ class MainWindow {
     MainWindow& operator=(const MainWindow&) = delete;
 
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
     INT_PTR HandleCommand(WORD notificationCode, WORD commandId, HWND control);
     void OnNotify(WPARAM controlId, const NMHDR* header);
     void OnContextMenu();
@@ -32,8 +34,6 @@ class MainWindow {
     void OnReset();
     void OnMinimizeButton();
     void OnExitButton();
-
-  private:
     // Asks for processors and hands them, with the selected processes, to a back-end operation.
     void ApplyToSelection(bool (*operation)(int, unsigned long*, AffinityMask));
     POINT ContextMenuPosition();

@@ -47,10 +47,6 @@ class AffinityManager final : public ISupportErrorInfo, public IAffinityManager 
     STDMETHODIMP MoveAllProcesses(LONG mask) override;
     STDMETHODIMP IsolateProcesses(VARIANT PIDArray, LONG mask) override;
 
-    // The identifiers held by a PIDArray argument; no list (not allocated) when none can be
-    // taken. Shows the diagnostic message boxes on the way, in an interactive session only.
-    static PidList PidListFromVariant(const VARIANT& argument);
-
   private:
     // The unknown that an aggregating outer object holds: its own count, and IUnknown is itself.
     class InnerUnknown : public IUnknown {

@@ -1,10 +1,10 @@
-// AffinityManager::PidListFromVariant: the identifier list behind a PIDArray argument.
+// PidListFromVariant: the identifier list behind a PIDArray argument.
 //
 // Script engines pass arrays in several wrappings (by reference, by reference to a dynamic array,
 // as a JScript array object); each is resolved to one array descriptor before anything is read,
 // and the element path follows the element type that the descriptor records, so that no shape
 // of argument makes us read memory the argument does not own.
-#include "automation/affinity_manager.h"
+#include "automation/pid_list.h"
 
 #include "automation/diagnostic_box.h"
 
@@ -81,7 +81,7 @@ UniqueSafeArray ArrayFromScriptObject(IDispatch* object) {
 
 // The descriptor that the argument stands for, resolving references as VariantCopyInd would;
 // null when it holds none. `made` keeps an array built from a script object alive.
-SAFEARRAY* ResolveArray(const VARIANT& argument, VARTYPE* type, UniqueSafeArray* made) {
+SAFEARRAY* ResolveArray(const VARIANT& argument, UniqueSafeArray* made) {
     const VARIANT* value = &argument;
     if (value->vt == (VT_BYREF | VT_VARIANT)) {
         value = value->pvarVal;
@@ -95,12 +95,10 @@ SAFEARRAY* ResolveArray(const VARIANT& argument, VARTYPE* type, UniqueSafeArray*
         script = *value->ppdispVal;
     if (script != nullptr) {
         *made = ArrayFromScriptObject(script);
-        *type = VT_ARRAY | VT_VARIANT;
         return made->get();
     }
     if ((value->vt & VT_ARRAY) == 0)
         return nullptr;
-    *type = value->vt & ~VT_BYREF;
     if ((value->vt & VT_BYREF) != 0)
         return value->pparray != nullptr ? *value->pparray : nullptr;
     return value->parray;
@@ -180,16 +178,15 @@ std::string AddressText(const void* address) {
 
 } // namespace
 
-PidList AffinityManager::PidListFromVariant(const VARIANT& argument) {
-    VARTYPE argumentType = VT_EMPTY;
+PidList PidListFromVariant(const VARIANT& argument) {
     UniqueSafeArray made;
-    SAFEARRAY* array = ResolveArray(argument, &argumentType, &made);
+    SAFEARRAY* array = ResolveArray(argument, &made);
     if (array == nullptr)
         return PidList();
 
     char text[kBoxTextSize];
-    if ((argumentType & (VT_ARRAY | VT_VARIANT)) != 0)
-        ShowDiagnostic(kArrayOfVariantsText, kArrayOfVariantsCaption);
+    // Every array that resolves gets this box, whatever its element type.
+    ShowDiagnostic(kArrayOfVariantsText, kArrayOfVariantsCaption);
     ::wsprintfA(text, kShapeFormat, static_cast<int>(array->cDims),
                 static_cast<int>(array->rgsabound[0].cElements));
     ShowDiagnostic(text, kDetailCaption);
