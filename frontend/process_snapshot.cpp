@@ -48,8 +48,8 @@ std::string ImagePath(ProcessPlatform& platform, HANDLE process) {
 // 64-bit process seen from the 32-bit build, a protected process). False, with the entry
 // untouched, when the process does not open for limited query or its image path cannot be asked.
 bool ReadByImageName(ProcessPlatform& platform, ProcessEntry& entry, DWORD processId) {
-    ProcessHandle process(
-        platform, platform.OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, processId));
+    ProcessHandle process(platform,
+                          platform.OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, processId));
     if (!process)
         return false;
     const std::string path = ImagePath(platform, process.get());

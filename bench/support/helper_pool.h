@@ -3,12 +3,10 @@
 #pragma once
 
 #include "common/unique_handle.h"
+#include "helper_kit.h"
 
 #include <string>
 #include <vector>
-
-// The directory of the running program, with a trailing backslash.
-std::string ProgramDirectory();
 
 class HelperPool {
   public:

@@ -43,10 +43,10 @@ unsigned long HighestBit(unsigned long mask) {
 class DottedDirectoryCopy {
   public:
     DottedDirectoryCopy()
-        : directory_(TestProgramDirectory() + "snapshot.dir"),
+        : directory_(ProgramDirectory() + "snapshot.dir"),
           program_(directory_ + "\\waiter.copy.exe") {
         ::CreateDirectoryA(directory_.c_str(), nullptr);
-        copied_ = ::CopyFileA((TestProgramDirectory() + "waiter.exe").c_str(), program_.c_str(),
+        copied_ = ::CopyFileA((ProgramDirectory() + "waiter.exe").c_str(), program_.c_str(),
                               FALSE) != FALSE;
     }
     ~DottedDirectoryCopy() {

@@ -26,7 +26,7 @@ std::string Setting(const char* name) {
 
 std::string ProgramPath() {
     const std::string program = Setting("TANDREL_PROGRAM");
-    return program.empty() ? TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe" : program;
+    return program.empty() ? ProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe" : program;
 }
 
 class RunningProgram {

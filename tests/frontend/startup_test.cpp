@@ -13,8 +13,7 @@
 
 namespace {
 
-constexpr char kNotNtMessage[] =
-    "Tandrel is only compatible with Windows NT 4.0 and Windows 2000.";
+constexpr char kNotNtMessage[] = "Tandrel is only compatible with Windows NT 4.0 and Windows 2000.";
 constexpr char kTooFewProcessorsMessage[] =
     "Tandrel must run on a system with 2 or more processors.";
 
