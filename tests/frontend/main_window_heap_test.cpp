@@ -4,7 +4,7 @@
 // program gets (the version 5 controls take other paths).
 #include "main_window_fixture.h"
 
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

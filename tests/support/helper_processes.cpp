@@ -2,56 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
-std::string TestProgramDirectory() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path);
-    return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
-
-namespace {
-// Wine answers ERROR_INTERNAL_ERROR when the new process ended during its start-up without an exit
-// code, before it ran any code of its own (seen on a loaded machine): nothing of the test touched
-// it, so it is started again, a few times at most, and each such end is told.
-constexpr int kStartAttempts = 3;
-} // namespace
+#include <utility>
 
 HelperProcess::HelperProcess(const std::string& program) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    std::string commandLine = "\"" + program + "\"";
-    DWORD error = ERROR_SUCCESS;
-    for (int attempt = 1; attempt <= kStartAttempts; ++attempt) {
-        if (::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                             nullptr, nullptr, &startup, &info)) {
-            error = ERROR_SUCCESS;
-            break;
-        }
-        error = ::GetLastError();
-        if (error != ERROR_INTERNAL_ERROR)
-            break;
-        std::fprintf(stderr, "%s ended during its start-up (error 1359), start %d of %d\n",
-                     program.c_str(), attempt, kStartAttempts);
-    }
-    if (error != ERROR_SUCCESS) {
-        ADD_FAILURE() << "cannot start " << program << ", error " << error;
+    StartedHelper started = StartHelper(program);
+    if (!started.process) {
+        ADD_FAILURE() << "cannot start " << program << ", error " << started.error;
         return;
     }
-    ::CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    pid_ = info.dwProcessId;
+    process_ = std::move(started.process);
+    pid_ = started.pid;
     // Wait until the process runs its own code, so that its module list can be read.
-    ::WaitForInputIdle(info.hProcess, 5000);
+    ::WaitForInputIdle(process_.get(), 5000);
 }
 
 HelperProcess::~HelperProcess() {
-    if (process_) {
-        ::TerminateProcess(process_.get(), 0);
-        ::WaitForSingleObject(process_.get(), 5000);
-    }
+    if (process_)
+        EndHelper(process_.get());
 }
 
 AffinityMask MaskOf(HANDLE process) {
