@@ -59,7 +59,8 @@ for run in $(seq "$runs"); do
     run_started=$(date +%s)
     status=0
     ctest --preset win64 --output-on-failure >"$log" 2>&1 || status=$?
-    results "$log" | awk '$2 != "Passed" { print $1 }' >"$out/run-$run.failed"
+    # A skipped test (exit code 77: no root for a private mount namespace) has not failed.
+    results "$log" | awk '$2 != "Passed" && $2 != "Skipped" { print $1 }' >"$out/run-$run.failed"
     echo "soak: run $run of $runs: exit $status, $(wc -l <"$out/run-$run.failed") failed," \
         "$(($(date +%s) - run_started)) s"
 done
