@@ -3,6 +3,7 @@
 #include "dialog_binding.h"
 #include "engine/affinity.h"
 #include "processor_box_columns.h"
+#include "processor_selector.h"
 #include "program_title.h"
 #include "resource.h"
 
@@ -41,8 +42,8 @@ class ProcessorDialog {
     }
 
   private:
-    // A check box toggles itself; only the two buttons need us.
-    INT_PTR HandleCommand(WORD /*notificationCode*/, WORD commandId, HWND /*control*/) {
+    // A check box toggles itself; only the two buttons and the selector need us.
+    INT_PTR HandleCommand(WORD notificationCode, WORD commandId, HWND /*control*/) {
         switch (commandId) {
         case IDOK:
             OnOk();
@@ -51,7 +52,7 @@ class ProcessorDialog {
             OnCancel();
             return TRUE;
         default:
-            return FALSE;
+            return selector_.OnCommand(notificationCode, commandId) ? TRUE : FALSE;
         }
     }
 
@@ -68,6 +69,7 @@ class ProcessorDialog {
             else if ((initialMask & bit) != 0)
                 ::CheckDlgButton(dialogWindow_, IDC_CPU_FIRST + k, BST_CHECKED);
         }
+        selector_.Attach(dialogWindow_, present, boxCount_);
     }
 
     AffinityMask CollectCheckedMask() const {
@@ -95,6 +97,7 @@ class ProcessorDialog {
     HWND dialogWindow_;
     AffinityMask* resultMask_;
     int boxCount_ = 0;
+    ProcessorSelector selector_;
 };
 } // namespace
 
