@@ -37,7 +37,7 @@ class ProcessorDialog {
         case WM_COMMAND:
             return HandleCommand(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam));
         default:
-            return FALSE;
+            return selector_.HandleMessage(message, wParam) ? TRUE : FALSE;
         }
     }
 

@@ -6,6 +6,7 @@
 
 #include <bitset>
 #include <string>
+#include <utility>
 
 namespace {
 constexpr int kTemplateProcessors = IDC_CPU_LAST - IDC_CPU_FIRST + 1;
@@ -19,6 +20,10 @@ constexpr int kGap = 4;
 constexpr int kOpenListHeight = 110;
 constexpr int kAverageCharacterWidth = 4;
 constexpr int kScrollBarWidth = 10;
+constexpr UINT_PTR kTooltipTimer = 0x7470;
+// No tip shows before the pointer has rested on a box for the initial delay (half a second by
+// default), so tooltips made this long after the dialog shows are in time for any of them.
+constexpr UINT kTooltipDelayMilliseconds = 100;
 
 // Lengths in dialog units in the dialog's pixels.
 int HorizontalUnits(HWND dialog, int units) {
@@ -71,9 +76,10 @@ void WidenOpenList(HWND dialog, HWND list, const std::vector<ProcessorChoice>& c
 void ProcessorSelector::Attach(HWND dialog, AffinityMask present, int boxCount) {
     dialog_ = dialog;
     boxCount_ = boxCount;
-    const ProcessorTopology topology = ReadProcessorTopology(present);
-    AddProcessorBoxTooltips(dialog, topology, present, boxCount);
-    choices_ = ProcessorChoices(topology, present);
+    present_ = present;
+    topology_ = ReadProcessorTopology(present);
+    tooltipsDue_ = topology_.known;
+    choices_ = ProcessorChoices(topology_, present);
     const bool wide = std::bitset<kMaskProcessors>(present).count() > kTemplateProcessors;
     if (choices_.empty() || (choices_.size() == 1 && !wide)) {
         choices_.clear();
@@ -101,6 +107,20 @@ void ProcessorSelector::Attach(HWND dialog, AffinityMask present, int boxCount) 
     WidenOpenList(dialog, list_, choices_);
     PlaceAfter(label, ::GetDlgItem(dialog, IDC_CPU_FIRST + boxCount - 1));
     PlaceAfter(list_, label);
+}
+
+bool ProcessorSelector::HandleMessage(UINT message, WPARAM wParam) {
+    if (message == WM_SHOWWINDOW && wParam != FALSE && tooltipsDue_) {
+        ::SetTimer(dialog_, kTooltipTimer, kTooltipDelayMilliseconds, nullptr);
+        return false;
+    }
+    if (message == WM_TIMER && wParam == kTooltipTimer) {
+        ::KillTimer(dialog_, kTooltipTimer);
+        if (std::exchange(tooltipsDue_, false))
+            AddProcessorBoxTooltips(dialog_, topology_, present_, boxCount_);
+        return true;
+    }
+    return false;
 }
 
 bool ProcessorSelector::OnCommand(WORD notificationCode, WORD commandId) {

@@ -7,6 +7,8 @@
 
 namespace {
 constexpr int kTextRoom = 256;
+// The dialog makes its tooltips once it has been shown and painted.
+constexpr DWORD kTooltipWaitMilliseconds = 2000;
 
 struct TooltipSearch {
     HWND dialog;
@@ -25,9 +27,27 @@ BOOL CALLBACK FindTooltips(HWND window, LPARAM parameter) {
     return TRUE;
 }
 
-std::map<int, std::string> ReadTooltips(HWND dialog) {
+HWND WaitForTooltips(HWND dialog) {
     TooltipSearch search{dialog, nullptr};
-    ::EnumThreadWindows(::GetCurrentThreadId(), FindTooltips, reinterpret_cast<LPARAM>(&search));
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        ::EnumThreadWindows(::GetCurrentThreadId(), FindTooltips,
+                            reinterpret_cast<LPARAM>(&search));
+        const DWORD waited = ::GetTickCount() - start;
+        if (search.tooltips != nullptr || waited >= kTooltipWaitMilliseconds)
+            return search.tooltips;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, kTooltipWaitMilliseconds - waited,
+                                    QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageA(&message);
+        }
+    }
+}
+
+std::map<int, std::string> ReadTooltips(HWND dialog) {
+    TooltipSearch search{dialog, WaitForTooltips(dialog)};
     std::map<int, std::string> texts;
     if (search.tooltips == nullptr)
         return texts;
