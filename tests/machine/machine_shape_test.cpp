@@ -44,6 +44,12 @@ const Shape kShapes[] = {
      9,
      "CPU 9: core 9, L3 cache 0, NUMA node 1"},
     {"flat4", 4, {}, 2, "CPU 2: core 2, L3 cache 0, NUMA node 0"},
+    // More than 32 processors: the selector, though it offers nothing else.
+    {"flat48",
+     48,
+     {{"All processors", static_cast<AffinityMask>(0xFFFFFFFFFFFFull)}},
+     40,
+     "CPU 40: core 40, L3 cache 0, NUMA node 0"},
 };
 
 constexpr int kTemplateControls = 35;
@@ -92,7 +98,7 @@ TEST_F(MachineShape, SelectorTicksEachEntrysProcessorsAndMoveGivesTheLast) {
     std::vector<AffinityMask> ticked;
     int choiceAfterHandTick = 0;
     HWND afterLastBox = nullptr, afterSelector = nullptr, ok = nullptr;
-    const int lastBox = IDC_CPU_FIRST + 31;
+    const int lastBox = IDC_CPU_FIRST + (shape_->processors > 32 ? kMaskProcessors : 32) - 1;
     MoveThroughDialog(helper, [&](HWND dialog) {
         view = ReadProcessorDialog(dialog);
         ok = ::GetDlgItem(dialog, IDOK);
