@@ -33,22 +33,26 @@ cp -a "$build_dir/wine/prefix" "$state/prefix" || exit 1
 touch "$state/prefix.ready"
 case "$machine" in
 *=*)
+    mode=tree
     # Word splitting of the settings is wanted here.
     # shellcheck disable=SC2086
-    python3 "$here/make_sys_tree.py" "$state/sys" $machine || exit 1
-    mounts='mount --bind "$1/sys/cpu" /sys/devices/system/cpu &&
-            mount --bind "$1/sys/node" /sys/devices/system/node' ;;
+    python3 "$here/make_sys_tree.py" "$state/sys" $machine || exit 1 ;;
 *)
-    echo "$machine" >"$state/online"
-    mounts='mount --bind "$1/online" /sys/devices/system/cpu/online' ;;
+    mode=online
+    echo "$machine" >"$state/online" ;;
 esac
 
 export TANDREL_WINE_STATE="$state"
-unshare -m sh -c "
-    { $mounts; } || exit 1"'
-    env_script="$2" build_dir="$3"
-    shift 3
+unshare -m sh -c '
+    if [ "$1" = tree ]; then
+        mount --bind "$2/sys/cpu" /sys/devices/system/cpu &&
+            mount --bind "$2/sys/node" /sys/devices/system/node || exit 1
+    else
+        mount --bind "$2/online" /sys/devices/system/cpu/online || exit 1
+    fi
+    env_script="$3" build_dir="$4"
+    shift 4
     "$env_script" run "$build_dir" "$@"
     code=$?
     "$env_script" stop "$build_dir"
-    exit $code' pretend-machine "$state" "$env_script" "$build_dir" "$@"
+    exit $code' pretend-machine "$mode" "$state" "$env_script" "$build_dir" "$@"
