@@ -14,6 +14,8 @@ int ProcessorCount(AffinityMask mask) {
 }
 
 bool HasSeveralClasses(const ProcessorTopology& topology) {
+    if (topology.cores.empty())
+        return false;
     for (const ProcessorCore& core : topology.cores)
         if (core.efficiencyClass != topology.cores.front().efficiencyClass)
             return true;
