@@ -5,12 +5,12 @@
 // pretend 32-processor machine of two caches with two threads per core.
 #include "bench_report.h"
 #include "engine/affinity.h"
-#include "main_window.h"
-#include "processor_box_tooltips.h"
-#include "processor_topology.h"
-#include "resource.h"
+#include "frontend/main_window.h"
+#include "frontend/processor_box_tooltips.h"
+#include "frontend/processor_topology.h"
+#include "frontend/resource.h"
 #include "stopwatch.h"
-#include "topology_platform.h"
+#include "frontend/topology_platform.h"
 
 #include <commctrl.h>
 

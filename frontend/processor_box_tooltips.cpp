@@ -1,7 +1,7 @@
-#include "processor_box_tooltips.h"
+#include "frontend/processor_box_tooltips.h"
 
-#include "processor_choices.h"
-#include "resource.h"
+#include "frontend/processor_choices.h"
+#include "frontend/resource.h"
 
 #include <commctrl.h>
 

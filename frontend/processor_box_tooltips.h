@@ -1,8 +1,8 @@
 // The processor dialog's tooltips, which tell of each box what processor it is.
 #pragma once
 
-#include "affinity_mask.h"
-#include "processor_topology.h"
+#include "common/affinity_mask.h"
+#include "frontend/processor_topology.h"
 
 #include <windows.h>
 

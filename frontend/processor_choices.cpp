@@ -1,6 +1,6 @@
-#include "processor_choices.h"
+#include "frontend/processor_choices.h"
 
-#include "affinity_mask_text.h"
+#include "frontend/affinity_mask_text.h"
 
 #include <algorithm>
 #include <bitset>

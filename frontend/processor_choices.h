@@ -2,8 +2,8 @@
 // from the machine's topology.
 #pragma once
 
-#include "affinity_mask.h"
-#include "processor_topology.h"
+#include "common/affinity_mask.h"
+#include "frontend/processor_topology.h"
 
 #include <string>
 #include <vector>

@@ -1,8 +1,8 @@
-#include "processor_selector.h"
+#include "frontend/processor_selector.h"
 
-#include "processor_box_tooltips.h"
-#include "processor_topology.h"
-#include "resource.h"
+#include "frontend/processor_box_tooltips.h"
+#include "frontend/processor_topology.h"
+#include "frontend/resource.h"
 
 #include <bitset>
 #include <string>

@@ -3,9 +3,9 @@
 // the dialog of a machine with nothing to offer stays exactly the template.
 #pragma once
 
-#include "affinity_mask.h"
-#include "processor_choices.h"
-#include "processor_topology.h"
+#include "common/affinity_mask.h"
+#include "frontend/processor_choices.h"
+#include "frontend/processor_topology.h"
 
 #include <windows.h>
 

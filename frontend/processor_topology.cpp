@@ -1,6 +1,6 @@
-#include "processor_topology.h"
+#include "frontend/processor_topology.h"
 
-#include "topology_platform.h"
+#include "frontend/topology_platform.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -3,7 +3,7 @@
 // efficiency class. The front end reads it once per processor dialog; it changes nothing.
 #pragma once
 
-#include "affinity_mask.h"
+#include "common/affinity_mask.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "topology_platform.h"
+#include "frontend/topology_platform.h"
 
 namespace {
 using LogicalProcessorInformationFunction = BOOL(WINAPI*)(LOGICAL_PROCESSOR_RELATIONSHIP,

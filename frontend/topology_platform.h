@@ -3,7 +3,7 @@
 // several efficiency classes, and a system that cannot say.
 #pragma once
 
-#include "platform_seam.h"
+#include "common/platform_seam.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "processor_dialog_reader.h"
 
-#include "processor_selector.h"
-#include "resource.h"
+#include "frontend/processor_selector.h"
+#include "frontend/resource.h"
 
 #include <commctrl.h>
 

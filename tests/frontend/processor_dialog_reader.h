@@ -3,7 +3,7 @@
 // in the selector.
 #pragma once
 
-#include "affinity_mask.h"
+#include "common/affinity_mask.h"
 
 #include <windows.h>
 

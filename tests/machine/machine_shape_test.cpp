@@ -2,10 +2,10 @@
 // written as a /sys tree by make_sys_tree.py (pretend-machine.sh, which names the machine in
 // TANDREL_PRETEND_MACHINE): the selector's entries and the boxes each ticks, the boxes'
 // tooltips, the tab order, and Move handing a real process the chosen processors.
-#include "affinity_mask_text.h"
+#include "frontend/affinity_mask_text.h"
 #include "main_window_fixture.h"
 #include "processor_dialog_reader.h"
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 

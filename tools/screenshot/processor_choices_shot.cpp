@@ -5,9 +5,9 @@
 // scene until DONE_FILE exists, so that processor-choices-screenshot.sh can take the picture.
 //
 //   processor_choices_shot.exe READY_FILE DONE_FILE
-#include "main_window.h"
-#include "processor_selector.h"
-#include "resource.h"
+#include "frontend/main_window.h"
+#include "frontend/processor_selector.h"
+#include "frontend/resource.h"
 
 #include <commctrl.h>
 
