@@ -11,19 +11,19 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
     for (ClassEntry* entry = ClassTableBegin(); entry != ClassTableEnd(); ++entry) {
         if (!::IsEqualCLSID(clsid, *entry->clsid))
             continue;
-        if (entry->factory == nullptr) {
+        IUnknown* factory = entry->factory.load(std::memory_order_acquire);
+        if (factory == nullptr) {
             ::EnterCriticalSection(&ClassTableLock());
-            if (entry->factory == nullptr) {
-                IUnknown* factory = nullptr;
-                if (SUCCEEDED(ClassFactory::Create(entry->createInstance, IID_IUnknown,
-                                                   reinterpret_cast<void**>(&factory))))
-                    entry->factory = factory;
-            }
+            factory = entry->factory.load(std::memory_order_relaxed);
+            if (factory == nullptr &&
+                SUCCEEDED(ClassFactory::Create(entry->createInstance, IID_IUnknown,
+                                               reinterpret_cast<void**>(&factory))))
+                entry->factory.store(factory, std::memory_order_release);
             ::LeaveCriticalSection(&ClassTableLock());
-            if (entry->factory == nullptr)
+            if (factory == nullptr)
                 return E_OUTOFMEMORY;
         }
-        return entry->factory->QueryInterface(iid, object);
+        return factory->QueryInterface(iid, object);
     }
     return CLASS_E_CLASSNOTAVAILABLE;
 }

@@ -33,14 +33,14 @@ CRITICAL_SECTION& ClassTableLock() {
 
 void InitializeClassTable() {
     ::InitializeCriticalSection(&classTableLock);
+    AffinityManager::InitializeClass();
 }
 
 void TerminateClassTable() {
     for (ClassEntry& entry : classTable) {
-        if (entry.factory != nullptr) {
-            entry.factory->Release();
-            entry.factory = nullptr;
-        }
+        if (IUnknown* factory = entry.factory.exchange(nullptr))
+            factory->Release();
     }
+    AffinityManager::TerminateClass();
     ::DeleteCriticalSection(&classTableLock);
 }

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include <atomic>
+
 struct ClassEntry {
     const CLSID* clsid;
     // Writes (true) or removes (false) the class's registry entries; null when the class has no
@@ -14,8 +16,9 @@ struct ClassEntry {
     HRESULT (*updateRegistry)(bool registering);
     // Makes an object of the class; the class factory calls it.
     ClassFactory::InstanceRoutine createInstance;
-    // The class factory, made on the first request and kept until the table is torn down.
-    IUnknown* factory;
+    // The class factory, made on the first request and kept until the table is torn down. Read
+    // without the lock by every request after the first, so published with release ordering.
+    std::atomic<IUnknown*> factory;
 };
 
 ClassEntry* ClassTableBegin();
@@ -24,6 +27,7 @@ ClassEntry* ClassTableEnd();
 // Guards the creation of the cached class factories.
 CRITICAL_SECTION& ClassTableLock();
 
-// Set up and torn down with the module state; tearing down releases the cached factories.
+// Set up and torn down with the module state, with each class's own state; tearing down releases
+// the cached factories.
 void InitializeClassTable();
 void TerminateClassTable();

@@ -1,35 +1,22 @@
 #include "module_state.h"
 
 #include "class_table.h"
-#include "tandrel_pro.h"
+#include "engine/private_heap.h"
 
 namespace {
 HMODULE module;
-HANDLE privateHeap;
 LONG lockCount;
-TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
-
-HANDLE Heap() {
-    if (privateHeap == nullptr)
-        privateHeap = ::HeapCreate(0, 0, 0);
-    return privateHeap;
-}
 } // namespace
 
 void InitializeModuleState(HMODULE thisModule) {
     module = thisModule;
-    Heap();
+    CreatePrivateHeap();
     InitializeClassTable();
-    affinityManagerTypeInfo.Initialize();
 }
 
 void TerminateModuleState() {
     TerminateClassTable();
-    affinityManagerTypeInfo.Terminate();
-    if (privateHeap != nullptr) {
-        ::HeapDestroy(privateHeap);
-        privateHeap = nullptr;
-    }
+    DestroyPrivateHeap();
 }
 
 HRESULT ThisModuleFileName(char* path) {
@@ -42,16 +29,6 @@ HRESULT ThisModuleFileName(char* path) {
     return HRESULT_FROM_WIN32(error != ERROR_SUCCESS ? error : ERROR_MOD_NOT_FOUND);
 }
 
-void* PrivateHeapAlloc(SIZE_T bytes) {
-    HANDLE heap = Heap();
-    return heap != nullptr ? ::HeapAlloc(heap, 0, bytes) : nullptr;
-}
-
-void PrivateHeapFree(void* block) {
-    if (block != nullptr && privateHeap != nullptr)
-        ::HeapFree(privateHeap, 0, block);
-}
-
 void LockModule() {
     ::InterlockedIncrement(&lockCount);
 }
@@ -60,8 +37,4 @@ void UnlockModule() {
 }
 LONG ModuleLockCount() {
     return ::InterlockedCompareExchange(&lockCount, 0, 0);
-}
-
-TypeInfoHolder& AffinityManagerTypeInfo() {
-    return affinityManagerTypeInfo;
 }

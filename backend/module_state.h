@@ -1,7 +1,6 @@
-// State of the loaded library, set up and torn down by DllMain.
+// State of the loaded library, set up and torn down by DllMain: with the class table and the
+// private heap (engine/private_heap.h).
 #pragma once
-
-#include "automation/type_info_holder.h"
 
 #include <windows.h>
 
@@ -12,16 +11,8 @@ void TerminateModuleState();
 // fit is refused rather than used cut short.
 HRESULT ThisModuleFileName(char* path);
 
-// The library's private heap. Allocation creates the heap on first use, so code linked into a
-// program (the tests) works without DllMain too.
-void* PrivateHeapAlloc(SIZE_T bytes);
-void PrivateHeapFree(void* block);
-
 // The lock count: live objects, LockServer(TRUE) calls and outside holders of a class factory.
 // The library may be unloaded only while it is 0.
 void LockModule();
 void UnlockModule();
 LONG ModuleLockCount();
-
-// Type information of IAffinityManager, loaded from the registered type library when first used.
-TypeInfoHolder& AffinityManagerTypeInfo();

@@ -1,17 +1,17 @@
 // `Tandrel Pro.exe` reading every process as it did before the image-name route: the same
 // program, with the handle for limited query refused to its snapshot, so that each process is
 // read through its first module. Start-up is measured against it in the same run.
-#include "snapshot_platform.h"
-#include "startup.h"
+#include "engine/process_platform.h"
+#include "frontend/startup.h"
 
 namespace {
 
-class ModuleRouteOnly : public SnapshotPlatform {
+class ModuleRouteOnly : public ProcessPlatform {
   public:
     HANDLE OpenProcess(DWORD access, DWORD processId) override {
         if (access == PROCESS_QUERY_LIMITED_INFORMATION)
             return nullptr;
-        return SnapshotPlatform::OpenProcess(access, processId);
+        return ProcessPlatform::OpenProcess(access, processId);
     }
 };
 
@@ -19,6 +19,6 @@ class ModuleRouteOnly : public SnapshotPlatform {
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     ModuleRouteOnly moduleRoute;
-    ScopedSnapshotPlatform scoped(moduleRoute);
+    ScopedProcessPlatform scoped(moduleRoute);
     return RunProgram();
 }

@@ -3,12 +3,11 @@
 // grows faster than the process count. The floor for each figure is a bare loop making the same
 // calls through the same seam.
 #include "engine/affinity.h"
-#include "engine/platform.h"
+#include "engine/process_platform.h"
 #include "bare_loops.h"
 #include "bench_report.h"
-#include "process_file_name.h"
-#include "process_snapshot.h"
-#include "snapshot_platform.h"
+#include "frontend/process_file_name.h"
+#include "frontend/process_snapshot.h"
 #include "stopwatch.h"
 
 #include <cstdio>
@@ -53,32 +52,19 @@ HANDLE PretendHandle(DWORD processId) {
     return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(processId));
 }
 
-// Processes that exist only here: every identifier opens, every mask is accepted.
-class PretendAffinityPlatform : public AffinityPlatform {
+// Processes that exist only here: every identifier opens, every mask is accepted, and each one
+// is the same program.
+class PretendProcessPlatform : public ProcessPlatform {
   public:
-    explicit PretendAffinityPlatform(long processCount) : processCount_(processCount) {}
+    explicit PretendProcessPlatform(long processCount) : processCount_(processCount) {}
 
-    DWORD_PTR ActiveProcessorMask() override { return 3; }
-    HANDLE OpenProcess(DWORD, DWORD processId) override { return PretendHandle(processId); }
+    void QuerySystemInfo(SYSTEM_INFO* info) override { info->dwActiveProcessorMask = 3; }
     BOOL SetProcessAffinityMask(HANDLE, DWORD_PTR mask) override { return mask != 0; }
-    BOOL CloseHandle(HANDLE) override { return TRUE; }
-    BOOL EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) override {
-        return PretendEnumeration(processCount_, ids, bytes, bytesReturned);
-    }
     void* Allocate(SIZE_T bytes) override { return ::HeapAlloc(::GetProcessHeap(), 0, bytes); }
     void Free(void* block) override {
         if (block != nullptr)
             ::HeapFree(::GetProcessHeap(), 0, block);
     }
-
-  private:
-    long processCount_;
-};
-
-// The same processes as the snapshot sees them: each one the same program.
-class PretendSnapshotPlatform : public SnapshotPlatform {
-  public:
-    explicit PretendSnapshotPlatform(long processCount) : processCount_(processCount) {}
 
     BOOL EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) override {
         return PretendEnumeration(processCount_, ids, bytes, bytesReturned);
@@ -119,12 +105,12 @@ class PretendSnapshotPlatform : public SnapshotPlatform {
     long processCount_;
 };
 
-// The floors are the loops of bare_loops.h through the same seams as the product.
+// The floors are the loops of bare_loops.h through the same seam as the product.
 
 // The same enumerations into one buffer that lives across calls: what the floor would be without
 // fresh memory for every enumeration. Not a floor the product may reach (it keeps nothing between
 // calls); it tells what the step at large sizes is made of.
-void BareMoveAllReusingBuffer(AffinityPlatform& platform, std::vector<DWORD>& buffer,
+void BareMoveAllReusingBuffer(ProcessPlatform& platform, std::vector<DWORD>& buffer,
                               DWORD_PTR mask) {
     for (DWORD capacity = 256;; capacity *= 2) {
         if (buffer.size() < capacity)
@@ -178,10 +164,8 @@ long EnumerationsByTheRule(long processCount) {
 // Counts the calls of one operation at each size, to show that nothing is asked twice.
 void CountCalls(BenchReport& report) {
     for (long size : kSizes) {
-        PretendAffinityPlatform engine(size);
-        PretendSnapshotPlatform snapshot(size);
-        ScopedAffinityPlatform engineScope(engine);
-        ScopedSnapshotPlatform snapshotScope(snapshot);
+        PretendProcessPlatform pretend(size);
+        ScopedProcessPlatform scope(pretend);
         const std::string figure = "calls with " + std::to_string(size) + " processes";
         report.AddValue(figure, "enumerations by the doubling rule",
                         static_cast<double>(EnumerationsByTheRule(size)), "calls");
@@ -205,12 +189,10 @@ void CountCalls(BenchReport& report) {
 void MeasureAll(BenchReport& report, int repetitions) {
     for (int rep = 0; rep < repetitions; ++rep)
         for (long size : kSizes) {
-            PretendAffinityPlatform engine(size);
-            PretendSnapshotPlatform snapshot(size);
-            ScopedAffinityPlatform engineScope(engine);
-            ScopedSnapshotPlatform snapshotScope(snapshot);
-            AffinityPlatform& enginePlatform = CurrentAffinityPlatform();
-            SnapshotPlatform& snapshotPlatform = CurrentSnapshotPlatform();
+            PretendProcessPlatform pretend(size);
+            ScopedProcessPlatform scope(pretend);
+            ProcessPlatform& enginePlatform = CurrentProcessPlatform();
+            ProcessPlatform& snapshotPlatform = enginePlatform;
             std::vector<DWORD> ids(size);
             for (long i = 0; i < size; ++i)
                 ids[i] = PretendId(i);

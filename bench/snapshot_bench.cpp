@@ -6,10 +6,10 @@
 #include "bare_loops.h"
 #include "bench_report.h"
 #include "helper_pool.h"
-#include "main_window.h"
-#include "process_snapshot.h"
-#include "resource.h"
-#include "snapshot_platform.h"
+#include "frontend/main_window.h"
+#include "frontend/process_snapshot.h"
+#include "frontend/resource.h"
+#include "engine/process_platform.h"
 #include "stopwatch.h"
 
 #include <commctrl.h>
@@ -43,6 +43,12 @@ void DrainMessages() {
         ::TranslateMessage(&message);
         ::DispatchMessageA(&message);
     }
+}
+
+// The main window's "Refresh" button, pressed as the user presses it.
+void Refresh(HWND window) {
+    ::SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_REFRESH, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(window, IDC_REFRESH)));
 }
 
 long ListRows(HWND window) {
@@ -133,7 +139,7 @@ void MeasureCallByCall(BenchReport& report, long size) {
 
 // Rows that a bare loop has read, handed to the product's snapshot from memory, so that the
 // main window fills its list with them exactly as after a snapshot of its own.
-class ReadRows : public SnapshotPlatform {
+class ReadRows : public ProcessPlatform {
   public:
     explicit ReadRows(const std::vector<BareRow>& rows) : rows_(rows) {}
 
@@ -211,15 +217,15 @@ int main(int argc, char** argv) {
          }},
         {kRefresh,
          [&] {
-             mainWindow->RefreshProcessList();
+             Refresh(window);
              return ListRows(window);
          }},
         {kModulesAndFill, [&] {
              std::vector<BareRow> rows;
              BareModuleSnapshot(&rows);
              ReadRows readRows(rows);
-             ScopedSnapshotPlatform scoped(readRows);
-             mainWindow->RefreshProcessList();
+             ScopedProcessPlatform scoped(readRows);
+             Refresh(window);
              return ListRows(window);
          }}};
     constexpr int kContenders = sizeof(contenders) / sizeof(contenders[0]);

@@ -41,9 +41,11 @@ add_custom_command(OUTPUT ${widl_typelib}
   VERBATIM)
 
 add_custom_command(OUTPUT ${writer}
-  COMMAND ${tool_cxx} -std=c++17 -O1 -Wall -Wextra -static -I ${CMAKE_SOURCE_DIR}/common
+  COMMAND ${tool_cxx} -std=c++17 -O1 -Wall -Wextra -static -I ${CMAKE_SOURCE_DIR}
     ${writer_source} -o ${writer} -loleaut32 -lole32 -luuid
   DEPENDS ${writer_source} ${CMAKE_SOURCE_DIR}/common/com_ptr.h
+    ${CMAKE_SOURCE_DIR}/common/ole_owners.h ${CMAKE_SOURCE_DIR}/common/scope_guard.h
+    ${CMAKE_SOURCE_DIR}/common/unique_handle.h
   COMMENT "Building the x86_64 build tool typelib_writer.exe"
   VERBATIM)
 

@@ -1,4 +1,5 @@
-// Move-only owners of Win32 handles, closed when the owner goes out of scope.
+// Move-only owners of Win32 handles, closed when the owner goes out of scope; UniqueResource is
+// the template of the other owners of common/ too.
 #pragma once
 
 #include <windows.h>
@@ -22,6 +23,11 @@ template <typename Handle, typename Traits> class UniqueResource {
 
     Handle get() const { return handle_; }
     explicit operator bool() const { return Traits::IsValid(handle_); }
+    // For out parameters: closes the current handle and lends the slot.
+    Handle* put() {
+        reset();
+        return &handle_;
+    }
     Handle release() { return std::exchange(handle_, Traits::Invalid()); }
     void reset(Handle handle = Traits::Invalid()) {
         if (Traits::IsValid(handle_))

@@ -1,4 +1,4 @@
-#include "affinity_mask_text.h"
+#include "frontend/affinity_mask_text.h"
 
 namespace {
 bool IsSet(AffinityMask mask, int position) {

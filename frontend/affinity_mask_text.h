@@ -1,7 +1,7 @@
 // The text form of an affinity mask, as the main window's list shows it.
 #pragma once
 
-#include "affinity_mask.h"
+#include "common/affinity_mask.h"
 
 #include <string>
 

@@ -1,11 +1,7 @@
-#include "frontend_platform.h"
+#include "frontend/frontend_platform.h"
 
 BOOL FrontendPlatform::QueryVersion(OSVERSIONINFOA* info) {
     return ::GetVersionExA(info);
-}
-
-void FrontendPlatform::QuerySystemInfo(SYSTEM_INFO* info) {
-    ::GetSystemInfo(info);
 }
 
 BOOL FrontendPlatform::NotifyIcon(DWORD message, NOTIFYICONDATAA* data) {

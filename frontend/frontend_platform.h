@@ -1,9 +1,10 @@
 // The system calls of start-up and of the notification icon that tests stand in for: a test
-// machine cannot turn into a one-processor or non-NT system, and the shell keeps its icons in
-// another process where nobody can read them back.
+// machine cannot turn into a non-NT system, and the shell keeps its icons in another process
+// where nobody can read them back. The processors are asked of the process layer
+// (engine/process_platform.h).
 #pragma once
 
-#include "platform_seam.h"
+#include "common/platform_seam.h"
 
 #include <windows.h>
 #include <shellapi.h>
@@ -13,7 +14,6 @@ class FrontendPlatform {
     virtual ~FrontendPlatform() = default;
 
     virtual BOOL QueryVersion(OSVERSIONINFOA* info);
-    virtual void QuerySystemInfo(SYSTEM_INFO* info);
     virtual BOOL NotifyIcon(DWORD message, NOTIFYICONDATAA* data);
 };
 

@@ -1,12 +1,12 @@
-#include "main_window.h"
+#include "frontend/main_window.h"
 
-#include "affinity_mask_text.h"
-#include "dialog_binding.h"
+#include "frontend/affinity_mask_text.h"
+#include "common/dialog_binding.h"
 #include "engine/affinity.h"
-#include "process_snapshot.h"
-#include "processor_dialog.h"
-#include "resource.h"
-#include "screen_dpi.h"
+#include "frontend/process_snapshot.h"
+#include "frontend/processor_dialog.h"
+#include "frontend/resource.h"
+#include "frontend/screen_dpi.h"
 
 #include <commctrl.h>
 

@@ -2,10 +2,10 @@
 // processes and turns the user's commands into calls of the back end.
 #pragma once
 
-#include "affinity_mask.h"
-#include "program_title.h"
-#include "tray_icon.h"
-#include "unique_handle.h"
+#include "common/affinity_mask.h"
+#include "frontend/program_title.h"
+#include "frontend/tray_icon.h"
+#include "common/unique_handle.h"
 
 #include <windows.h>
 
@@ -20,6 +20,8 @@ class MainWindow {
     MainWindow& operator=(const MainWindow&) = delete;
 
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
     INT_PTR HandleCommand(WORD notificationCode, WORD commandId, HWND control);
     void OnNotify(WPARAM controlId, const NMHDR* header);
     void OnContextMenu();
@@ -32,8 +34,6 @@ class MainWindow {
     void OnReset();
     void OnMinimizeButton();
     void OnExitButton();
-
-  private:
     // Asks for processors and hands them, with the selected processes, to a back-end operation.
     void ApplyToSelection(bool (*operation)(int, unsigned long*, AffinityMask));
     POINT ContextMenuPosition();

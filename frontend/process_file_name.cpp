@@ -1,4 +1,4 @@
-#include "process_file_name.h"
+#include "frontend/process_file_name.h"
 
 std::string FileNameOfPath(const std::string& path, UINT codePage) {
     std::string::size_type nameStart = std::string::npos;

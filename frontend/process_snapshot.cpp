@@ -1,36 +1,19 @@
-#include "process_snapshot.h"
+#include "frontend/process_snapshot.h"
 
-#include "platform_handle.h"
-#include "process_enumeration.h"
-#include "process_file_name.h"
-#include "snapshot_platform.h"
+#include "engine/process_ids.h"
+#include "engine/process_platform.h"
+#include "frontend/process_file_name.h"
 
 #include <cstring>
 #include <utility>
-#include <vector>
 
 namespace {
 constexpr DWORD kPathCapacity = MAX_PATH;
 // The longest path the system has, in characters, with its terminating null.
 constexpr DWORD kLongestPathCapacity = 32768;
 
-std::vector<DWORD> EnumerateProcessIds(SnapshotPlatform& platform) {
-    std::vector<DWORD> ids;
-    DWORD written = 0;
-    const bool enumerated = EnumerateWithDoubling(
-        [&](DWORD bytes, DWORD* bytesWritten) {
-            ids.assign(bytes / sizeof(DWORD), 0);
-            return platform.EnumerateProcesses(ids.data(), bytes, bytesWritten) != FALSE;
-        },
-        &written);
-    if (!enumerated)
-        throw std::string("Error enumerating processes!");
-    ids.resize(written / sizeof(DWORD));
-    return ids;
-}
-
 // The process's own mask; the system mask that comes with it is not kept.
-AffinityMask ProcessMask(SnapshotPlatform& platform, HANDLE process) {
+AffinityMask ProcessMask(ProcessPlatform& platform, HANDLE process) {
     DWORD_PTR processMask = 0;
     DWORD_PTR systemMask = 0;
     if (!platform.GetProcessAffinityMask(process, &processMask, &systemMask))
@@ -46,7 +29,7 @@ void FillEntry(ProcessEntry& entry, DWORD processId, AffinityMask mask, std::str
 
 // The image's path as the system keeps it, without reading the process's memory. Empty when the
 // system cannot tell it. A path longer than MAX_PATH is asked once more with room for the longest.
-std::string ImagePath(SnapshotPlatform& platform, HANDLE process) {
+std::string ImagePath(ProcessPlatform& platform, HANDLE process) {
     for (DWORD capacity : {kPathCapacity, kLongestPathCapacity}) {
         std::string path(capacity, '\0');
         DWORD length = capacity;
@@ -64,9 +47,9 @@ std::string ImagePath(SnapshotPlatform& platform, HANDLE process) {
 // One question to the system per process, also for processes whose memory may not be read (a
 // 64-bit process seen from the 32-bit build, a protected process). False, with the entry
 // untouched, when the process does not open for limited query or its image path cannot be asked.
-bool ReadByImageName(SnapshotPlatform& platform, ProcessEntry& entry, DWORD processId) {
-    PlatformHandle<SnapshotPlatform> process(
-        platform, platform.OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, processId));
+bool ReadByImageName(ProcessPlatform& platform, ProcessEntry& entry, DWORD processId) {
+    ProcessHandle process(platform,
+                          platform.OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, processId));
     if (!process)
         return false;
     const std::string path = ImagePath(platform, process.get());
@@ -81,12 +64,12 @@ bool ReadByImageName(SnapshotPlatform& platform, ProcessEntry& entry, DWORD proc
 // The route for a process that does not open for limited query or cannot tell its image path
 // (systems older than limited query): the first module, which is the executable itself, read
 // from the process's memory.
-void ReadByFirstModule(SnapshotPlatform& platform, ProcessEntry& entry, DWORD processId) {
+void ReadByFirstModule(ProcessPlatform& platform, ProcessEntry& entry, DWORD processId) {
     const HANDLE handle =
         platform.OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, processId);
     if (!handle)
         throw std::string("Error opening process!");
-    PlatformHandle<SnapshotPlatform> process(platform, handle);
+    ProcessHandle process(platform, handle);
 
     HMODULE executable = nullptr;
     DWORD bytesNeeded = 0;
@@ -104,7 +87,11 @@ void ReadByFirstModule(SnapshotPlatform& platform, ProcessEntry& entry, DWORD pr
 } // namespace
 
 void TakeProcessSnapshot(ProcessList& processes) {
-    for (DWORD processId : EnumerateProcessIds(CurrentSnapshotPlatform())) {
+    ProcessIdList ids(CurrentProcessPlatform());
+    if (!ids.Enumerate())
+        throw std::string("Error enumerating processes!");
+    for (int i = 0; i < ids.count(); ++i) {
+        const DWORD processId = ids.ids()[i];
         ProcessEntry entry;
         try {
             ReadProcessEntry(entry, processId);
@@ -116,7 +103,7 @@ void TakeProcessSnapshot(ProcessList& processes) {
 }
 
 void ReadProcessEntry(ProcessEntry& entry, unsigned long processId) {
-    SnapshotPlatform& platform = CurrentSnapshotPlatform();
+    ProcessPlatform& platform = CurrentProcessPlatform();
     if (!ReadByImageName(platform, entry, processId))
         ReadByFirstModule(platform, entry, processId);
 }

@@ -2,7 +2,7 @@
 // Failures are thrown as std::string holding the message text.
 #pragma once
 
-#include "affinity_mask.h"
+#include "common/affinity_mask.h"
 
 #include <list>
 #include <string>

@@ -1,6 +1,6 @@
-#include "processor_box_columns.h"
+#include "frontend/processor_box_columns.h"
 
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // smaller machine stays exactly the template.
 #pragma once
 
-#include "affinity_mask.h"
+#include "common/affinity_mask.h"
 
 #include <windows.h>
 

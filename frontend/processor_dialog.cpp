@@ -1,10 +1,10 @@
-#include "processor_dialog.h"
+#include "frontend/processor_dialog.h"
 
-#include "dialog_binding.h"
+#include "common/dialog_binding.h"
 #include "engine/affinity.h"
-#include "processor_box_columns.h"
-#include "program_title.h"
-#include "resource.h"
+#include "frontend/processor_box_columns.h"
+#include "frontend/program_title.h"
+#include "frontend/resource.h"
 
 namespace {
 constexpr INT_PTR kConfirmed = 1;

@@ -1,7 +1,7 @@
 // The modal dialog in which the user picks processors.
 #pragma once
 
-#include "affinity_mask.h"
+#include "common/affinity_mask.h"
 
 #include <windows.h>
 

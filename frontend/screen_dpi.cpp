@@ -1,4 +1,4 @@
-#include "screen_dpi.h"
+#include "frontend/screen_dpi.h"
 
 #include <windows.h>
 

@@ -1,10 +1,11 @@
-#include "startup.h"
+#include "frontend/startup.h"
 
-#include "dialog_binding.h"
+#include "common/dialog_binding.h"
 #include "engine/affinity.h"
-#include "frontend_platform.h"
-#include "main_window.h"
-#include "resource.h"
+#include "engine/process_platform.h"
+#include "frontend/frontend_platform.h"
+#include "frontend/main_window.h"
+#include "frontend/resource.h"
 
 #include <commctrl.h>
 
@@ -40,17 +41,16 @@ bool IsFirstInstance() {
 }
 
 bool CheckPlatform() {
-    FrontendPlatform& platform = CurrentFrontendPlatform();
     OSVERSIONINFOA version{};
     version.dwOSVersionInfoSize = sizeof(version);
-    platform.QueryVersion(&version);
+    CurrentFrontendPlatform().QueryVersion(&version);
     // Only the platform counts: every version of the NT line passes.
     if (version.dwPlatformId != VER_PLATFORM_WIN32_NT) {
         ShowError(kNotNtMessage);
         return false;
     }
     SYSTEM_INFO system{};
-    platform.QuerySystemInfo(&system);
+    CurrentProcessPlatform().QuerySystemInfo(&system);
     // The mask is compared as a number, not counted: 3 and 4 pass, 1 and 2 do not.
     if (system.dwNumberOfProcessors >= 2 && system.dwActiveProcessorMask >= 3)
         return true;

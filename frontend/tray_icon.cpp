@@ -1,8 +1,8 @@
-#include "tray_icon.h"
+#include "frontend/tray_icon.h"
 
-#include "frontend_platform.h"
-#include "program_title.h"
-#include "resource.h"
+#include "frontend/frontend_platform.h"
+#include "frontend/program_title.h"
+#include "frontend/resource.h"
 
 #include <shellapi.h>
 

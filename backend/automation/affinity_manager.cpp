@@ -1,12 +1,19 @@
 #include "automation/affinity_manager.h"
 
+#include "automation/type_info_holder.h"
 #include "engine/affinity.h"
-#include "engine/platform.h"
+#include "engine/process_mask.h"
 #include "module_state.h"
 
 #include <new>
 
 namespace {
+
+TypeInfoHolder affinityManagerTypeInfo(IID_IAffinityManager, LIBID_TandrelPro, 1, 0);
+
+TypeInfoHolder& AffinityManagerTypeInfo() {
+    return affinityManagerTypeInfo;
+}
 
 // A script's mask is a 32-bit `long` naming processors 0 to 31: its bits, zero-extended, never
 // sign-extended onto processors 32 to 63.
@@ -21,6 +28,14 @@ bool FitsScriptMask(AffinityMask mask) {
 }
 
 } // namespace
+
+void AffinityManager::InitializeClass() {
+    affinityManagerTypeInfo.Initialize();
+}
+
+void AffinityManager::TerminateClass() {
+    affinityManagerTypeInfo.Terminate();
+}
 
 HRESULT AffinityManager::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
     if (object == nullptr)
@@ -137,28 +152,23 @@ HRESULT AffinityManager::Invoke(DISPID member, REFIID, LCID locale, WORD flags, 
 HRESULT AffinityManager::GetProcessAffinity(LONG pid, LONG* pAffinity) {
     if (pAffinity == nullptr)
         return E_POINTER;
-    AffinityPlatform& platform = CurrentAffinityPlatform();
-    AffinityHandle process(
-        platform, platform.OpenProcess(PROCESS_QUERY_INFORMATION, static_cast<DWORD>(pid)));
-    if (!process)
-        return E_FAIL;
-    DWORD_PTR processMask = 0;
-    DWORD_PTR systemMask = 0;
-    if (!platform.GetProcessAffinityMask(process.get(), &processMask, &systemMask) ||
-        !FitsScriptMask(processMask))
+    AffinityMask processMask = 0;
+    if (!GetProcessMask(static_cast<DWORD>(pid), &processMask) || !FitsScriptMask(processMask))
         return E_FAIL;
     *pAffinity = static_cast<LONG>(processMask);
     return S_OK;
 }
 
 HRESULT AffinityManager::SetProcessAffinity(LONG pid, LONG Affinity) {
-    AffinityPlatform& platform = CurrentAffinityPlatform();
-    AffinityHandle process(platform,
-                           platform.OpenProcess(PROCESS_SET_INFORMATION, static_cast<DWORD>(pid)));
-    if (!process)
+    switch (SetProcessMask(static_cast<DWORD>(pid), MaskFromScript(Affinity))) {
+    case MaskChange::kNotOpened:
         return E_FAIL;
-    return platform.SetProcessAffinityMask(process.get(), MaskFromScript(Affinity)) ? S_OK
-                                                                                    : E_INVALIDARG;
+    case MaskChange::kRefused:
+        return E_INVALIDARG;
+    case MaskChange::kApplied:
+        break;
+    }
+    return S_OK;
 }
 
 HRESULT AffinityManager::EnableServiceManipulation() {

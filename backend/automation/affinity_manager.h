@@ -14,6 +14,11 @@ class AffinityManager final : public ISupportErrorInfo, public IAffinityManager 
     // (answering with its inner unknown) with it.
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object);
 
+    // The class's type information, set up and torn down with the class table; it is loaded
+    // from the registered type library when first used.
+    static void InitializeClass();
+    static void TerminateClass();
+
     // Both faces share these; in an aggregate they pass to the outer object.
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override;
@@ -41,10 +46,6 @@ class AffinityManager final : public ISupportErrorInfo, public IAffinityManager 
     STDMETHODIMP MoveProcesses(VARIANT PIDArray, LONG mask) override;
     STDMETHODIMP MoveAllProcesses(LONG mask) override;
     STDMETHODIMP IsolateProcesses(VARIANT PIDArray, LONG mask) override;
-
-    // The identifiers held by a PIDArray argument; no list (not allocated) when none can be
-    // taken. Shows the diagnostic message boxes on the way, in an interactive session only.
-    static PidList PidListFromVariant(const VARIANT& argument);
 
   private:
     // The unknown that an aggregating outer object holds: its own count, and IUnknown is itself.

@@ -1,6 +1,6 @@
 #include "automation/pid_list.h"
 
-#include "module_state.h"
+#include "engine/private_heap.h"
 
 #include <utility>
 

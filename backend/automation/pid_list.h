@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
 
 class PidList {
   public:
@@ -31,3 +32,7 @@ class PidList {
     ULONG capacity_ = 0;
     int count_ = 0;
 };
+
+// The identifiers held by a PIDArray argument; no list (not allocated) when none can be taken.
+// Shows the diagnostic message boxes on the way, in an interactive session only.
+PidList PidListFromVariant(const VARIANT& argument);

@@ -1,15 +1,14 @@
-// AffinityManager::PidListFromVariant: the identifier list behind a PIDArray argument.
+// PidListFromVariant: the identifier list behind a PIDArray argument.
 //
 // Script engines pass arrays in several wrappings (by reference, by reference to a dynamic array,
 // as a JScript array object); each is resolved to one array descriptor before anything is read,
 // and the element path follows the element type that the descriptor records, so that no shape
 // of argument makes us read memory the argument does not own.
-#include "automation/affinity_manager.h"
+#include "automation/pid_list.h"
 
 #include "automation/diagnostic_box.h"
 
-#include "com_ptr.h"
-#include "unique_handle.h"
+#include "common/ole_owners.h"
 
 #include <cstdio>
 #include <cstdint>
@@ -24,26 +23,6 @@ constexpr char kAddressFormat[] = "parray: %s, pparray: %s";
 constexpr char kOneDimensionText[] = "1 dimension, >=1 elements";
 constexpr char kDetailCaption[] = "blah";
 constexpr int kBoxTextSize = 256;
-
-// Owns a safe array made from a script's array object.
-struct SafeArrayTraits {
-    static SAFEARRAY* Invalid() { return nullptr; }
-    static bool IsValid(SAFEARRAY* array) { return array != nullptr; }
-    static void Close(SAFEARRAY* array) { ::SafeArrayDestroy(array); }
-};
-using UniqueSafeArray = UniqueResource<SAFEARRAY*, SafeArrayTraits>;
-
-class ScopedVariant {
-  public:
-    ScopedVariant() { ::VariantInit(&value_); }
-    ~ScopedVariant() { ::VariantClear(&value_); }
-    ScopedVariant(const ScopedVariant&) = delete;
-    ScopedVariant& operator=(const ScopedVariant&) = delete;
-    VARIANT* get() { return &value_; }
-
-  private:
-    VARIANT value_;
-};
 
 HRESULT GetProperty(IDispatch* object, const wchar_t* name, VARIANT* value) {
     DISPID id = DISPID_UNKNOWN;
@@ -62,7 +41,7 @@ HRESULT GetProperty(IDispatch* object, const wchar_t* name, VARIANT* value) {
 UniqueSafeArray ArrayFromScriptObject(IDispatch* object) {
     if (object == nullptr)
         return UniqueSafeArray();
-    ScopedVariant length;
+    UniqueVariant length;
     if (FAILED(GetProperty(object, L"length", length.get())) ||
         FAILED(::VariantChangeType(length.get(), length.get(), 0, VT_I4)) || length.get()->lVal < 0)
         return UniqueSafeArray();
@@ -72,7 +51,7 @@ UniqueSafeArray ArrayFromScriptObject(IDispatch* object) {
     for (LONG index = 0; index < length.get()->lVal; ++index) {
         wchar_t name[16];
         std::swprintf(name, sizeof name / sizeof name[0], L"%ld", index);
-        ScopedVariant element;
+        UniqueVariant element;
         if (SUCCEEDED(GetProperty(object, name, element.get())))
             ::SafeArrayPutElement(array.get(), &index, element.get());
     }
@@ -81,7 +60,7 @@ UniqueSafeArray ArrayFromScriptObject(IDispatch* object) {
 
 // The descriptor that the argument stands for, resolving references as VariantCopyInd would;
 // null when it holds none. `made` keeps an array built from a script object alive.
-SAFEARRAY* ResolveArray(const VARIANT& argument, VARTYPE* type, UniqueSafeArray* made) {
+SAFEARRAY* ResolveArray(const VARIANT& argument, UniqueSafeArray* made) {
     const VARIANT* value = &argument;
     if (value->vt == (VT_BYREF | VT_VARIANT)) {
         value = value->pvarVal;
@@ -95,12 +74,10 @@ SAFEARRAY* ResolveArray(const VARIANT& argument, VARTYPE* type, UniqueSafeArray*
         script = *value->ppdispVal;
     if (script != nullptr) {
         *made = ArrayFromScriptObject(script);
-        *type = VT_ARRAY | VT_VARIANT;
         return made->get();
     }
     if ((value->vt & VT_ARRAY) == 0)
         return nullptr;
-    *type = value->vt & ~VT_BYREF;
     if ((value->vt & VT_BYREF) != 0)
         return value->pparray != nullptr ? *value->pparray : nullptr;
     return value->parray;
@@ -109,7 +86,7 @@ SAFEARRAY* ResolveArray(const VARIANT& argument, VARTYPE* type, UniqueSafeArray*
 void TakeVariantElements(SAFEARRAY* array, ULONG count, PidList& list) {
     // Indices from 0 whatever the lower bound: the ones outside it are refused and passed over.
     for (ULONG index = 0; index < count; ++index) {
-        ScopedVariant element;
+        UniqueVariant element;
         LONG position = static_cast<LONG>(index);
         if (FAILED(::SafeArrayGetElement(array, &position, element.get())))
             continue;
@@ -122,11 +99,10 @@ void TakeVariantElements(SAFEARRAY* array, ULONG count, PidList& list) {
 void CopyLongElements(SAFEARRAY* array, ULONG count, PidList& list) {
     if (::SafeArrayGetElemsize(array) != sizeof(LONG))
         return;
-    void* data = nullptr;
-    if (FAILED(::SafeArrayAccessData(array, &data)))
+    SafeArrayData data(array);
+    if (!data)
         return;
-    ::CopyMemory(list.FillAll(), data, count * sizeof(LONG));
-    ::SafeArrayUnaccessData(array);
+    ::CopyMemory(list.FillAll(), data.get(), count * sizeof(LONG));
 }
 
 // Element types that are fetched one by one into a variant and converted to VT_I4.
@@ -160,7 +136,7 @@ void ConvertElements(SAFEARRAY* array, VARTYPE type, ULONG count, PidList& list)
     if (size == 0 || ::SafeArrayGetElemsize(array) != size)
         return;
     for (ULONG index = 0; index < count; ++index) {
-        ScopedVariant element;
+        UniqueVariant element;
         LONG position = static_cast<LONG>(index);
         // The value lands in the variant's data field, which is larger than any of these.
         if (FAILED(::SafeArrayGetElement(array, &position, &element.get()->llVal)))
@@ -180,16 +156,15 @@ std::string AddressText(const void* address) {
 
 } // namespace
 
-PidList AffinityManager::PidListFromVariant(const VARIANT& argument) {
-    VARTYPE argumentType = VT_EMPTY;
+PidList PidListFromVariant(const VARIANT& argument) {
     UniqueSafeArray made;
-    SAFEARRAY* array = ResolveArray(argument, &argumentType, &made);
+    SAFEARRAY* array = ResolveArray(argument, &made);
     if (array == nullptr)
         return PidList();
 
     char text[kBoxTextSize];
-    if ((argumentType & (VT_ARRAY | VT_VARIANT)) != 0)
-        ShowDiagnostic(kArrayOfVariantsText, kArrayOfVariantsCaption);
+    // Every array that resolves gets this box, whatever its element type.
+    ShowDiagnostic(kArrayOfVariantsText, kArrayOfVariantsCaption);
     ::wsprintfA(text, kShapeFormat, static_cast<int>(array->cDims),
                 static_cast<int>(array->rgsabound[0].cElements));
     ShowDiagnostic(text, kDetailCaption);

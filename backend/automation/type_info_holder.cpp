@@ -1,6 +1,6 @@
 #include "automation/type_info_holder.h"
 
-#include "com_ptr.h"
+#include "common/com_ptr.h"
 
 TypeInfoHolder::TypeInfoHolder(const IID& iid, const GUID& libid, WORD majorVersion,
                                WORD minorVersion)
@@ -11,9 +11,6 @@ void TypeInfoHolder::Initialize() {
 }
 
 void TypeInfoHolder::Terminate() {
-    for (MemberName& member : names_)
-        ::SysFreeString(member.name);
-    names_.clear();
     if (ITypeInfo* info = info_.exchange(nullptr))
         info->Release();
     ::DeleteCriticalSection(&lock_);
@@ -33,40 +30,12 @@ HRESULT TypeInfoHolder::EnsureLoaded(LCID locale, ITypeInfo** info) {
         if (SUCCEEDED(hr))
             hr = library->GetTypeInfoOfGuid(iid_, loaded.put());
         if (SUCCEEDED(hr)) {
-            // Prefer the richer interface when the platform offers it.
-            if (ComPtr<ITypeInfo2> richer = loaded.As<ITypeInfo2>())
-                loaded.reset(richer.release());
-            BuildNameCache(loaded.get());
             *info = loaded.release();
             info_.store(*info, std::memory_order_release);
         }
     }
     ::LeaveCriticalSection(&lock_);
     return hr;
-}
-
-void TypeInfoHolder::BuildNameCache(ITypeInfo* info) {
-    TYPEATTR* attr = nullptr;
-    if (FAILED(info->GetTypeAttr(&attr)))
-        return;
-    for (UINT index = 0; index < attr->cFuncs; ++index) {
-        FUNCDESC* func = nullptr;
-        if (FAILED(info->GetFuncDesc(index, &func)))
-            continue;
-        BSTR name = nullptr;
-        if (SUCCEEDED(info->GetDocumentation(func->memid, &name, nullptr, nullptr, nullptr)))
-            names_.push_back({name, ::SysStringLen(name), func->memid});
-        info->ReleaseFuncDesc(func);
-    }
-    info->ReleaseTypeAttr(attr);
-}
-
-const TypeInfoHolder::MemberName* TypeInfoHolder::FindName(const OLECHAR* name) const {
-    UINT length = name != nullptr ? static_cast<UINT>(::lstrlenW(name)) : 0;
-    for (const MemberName& member : names_)
-        if (member.length == length && ::memcmp(member.name, name, length * sizeof(OLECHAR)) == 0)
-            return &member;
-    return nullptr;
 }
 
 HRESULT TypeInfoHolder::GetTypeInfo(LCID locale, ITypeInfo** info) {
@@ -89,13 +58,7 @@ HRESULT TypeInfoHolder::GetIDsOfNames(LCID locale, LPOLESTR* names, UINT count, 
         return hr;
     if (names == nullptr || ids == nullptr)
         return E_POINTER;
-    for (UINT index = 0; index < count; ++index) {
-        const MemberName* member = FindName(names[index]);
-        if (member == nullptr)
-            return info->GetIDsOfNames(names, count, ids);
-        ids[index] = member->id;
-    }
-    return S_OK;
+    return info->GetIDsOfNames(names, count, ids);
 }
 
 HRESULT TypeInfoHolder::Invoke(IDispatch* self, DISPID member, LCID locale, WORD flags,

@@ -1,12 +1,11 @@
 // The type information of one dual interface, loaded from the registered type library on first
-// use and kept, with a cache of its member names, until the module state is torn down.
+// use and kept until the class is torn down.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
 #include <atomic>
-#include <vector>
 
 class TypeInfoHolder {
   public:
@@ -25,22 +24,13 @@ class TypeInfoHolder {
                    VARIANT* result, EXCEPINFO* exception, UINT* argumentError);
 
   private:
-    struct MemberName {
-        BSTR name;
-        UINT length;
-        DISPID id;
-    };
-
     HRESULT EnsureLoaded(LCID locale, ITypeInfo** info);
-    void BuildNameCache(ITypeInfo* info);
-    const MemberName* FindName(const OLECHAR* name) const;
 
     const IID& iid_;
     const GUID& libid_;
     WORD majorVersion_;
     WORD minorVersion_;
     CRITICAL_SECTION lock_;
-    // Published only after the name cache is complete; read without the lock.
+    // Published once loaded; read without the lock.
     std::atomic<ITypeInfo*> info_{nullptr};
-    std::vector<MemberName> names_;
 };

@@ -1,62 +1,27 @@
 #include "engine/affinity.h"
 
-#include "engine/platform.h"
-#include "process_enumeration.h"
-
-namespace {
-
-// Identifiers of every process, from the private heap.
-class ProcessIdList {
-  public:
-    explicit ProcessIdList(AffinityPlatform& platform) : platform_(platform) {}
-    ~ProcessIdList() { platform_.Free(ids_); }
-    ProcessIdList(const ProcessIdList&) = delete;
-    ProcessIdList& operator=(const ProcessIdList&) = delete;
-
-    bool Enumerate() {
-        DWORD written = 0;
-        const bool enumerated = EnumerateWithDoubling(
-            [this](DWORD bytes, DWORD* bytesWritten) {
-                platform_.Free(ids_);
-                ids_ = static_cast<DWORD*>(platform_.Allocate(bytes));
-                return ids_ != nullptr && platform_.EnumerateProcesses(ids_, bytes, bytesWritten);
-            },
-            &written);
-        count_ = enumerated ? static_cast<int>(written / sizeof(DWORD)) : 0;
-        return enumerated;
-    }
-
-    int count() const { return count_; }
-    unsigned long* ids() const { return reinterpret_cast<unsigned long*>(ids_); }
-
-  private:
-    AffinityPlatform& platform_;
-    DWORD* ids_ = nullptr;
-    int count_ = 0;
-};
-
-} // namespace
+#include "engine/process_ids.h"
+#include "engine/process_mask.h"
+#include "engine/process_platform.h"
 
 AffinityMask GenerateAllProcessorsMask() {
-    return CurrentAffinityPlatform().ActiveProcessorMask();
+    return CurrentProcessPlatform().ActiveProcessorMask();
 }
 
 bool MoveProcesses(int count, unsigned long* processIds, AffinityMask mask) {
     bool result = false;
     if (count <= 0)
         return result;
-    AffinityPlatform& platform = CurrentAffinityPlatform();
     for (int i = 0; i < count; ++i) {
-        AffinityHandle process(platform,
-                               platform.OpenProcess(PROCESS_SET_INFORMATION, processIds[i]));
-        if (process.get() != nullptr)
-            result = platform.SetProcessAffinityMask(process.get(), mask) != FALSE;
+        const MaskChange change = SetProcessMask(processIds[i], mask);
+        if (change != MaskChange::kNotOpened)
+            result = change == MaskChange::kApplied;
     }
     return result;
 }
 
 bool MoveAllProcesses(AffinityMask mask) {
-    ProcessIdList all(CurrentAffinityPlatform());
+    ProcessIdList all(CurrentProcessPlatform());
     if (!all.Enumerate() || all.count() <= 0)
         return false;
     return MoveProcesses(all.count(), all.ids(), mask);
@@ -76,11 +41,11 @@ bool IsolateProcesses(int count, unsigned long* processIds, AffinityMask mask) {
 }
 
 bool EnableServiceManipulation() {
-    AffinityPlatform& platform = CurrentAffinityPlatform();
+    ProcessPlatform& platform = CurrentProcessPlatform();
     HANDLE rawToken = nullptr;
     if (!platform.OpenCurrentProcessToken(TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &rawToken))
         return false;
-    AffinityHandle token(platform, rawToken);
+    ProcessHandle token(platform, rawToken);
 
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;

@@ -3,7 +3,7 @@
 // the mask is pointer-sized (affinity_mask.h), so the x86_64 names differ from the i686 ones.
 #pragma once
 
-#include "affinity_mask.h"
+#include "common/affinity_mask.h"
 
 // The mask of every processor the machine has (of the calling process's processor group, on a
 // machine with several); asked of the system on every call.

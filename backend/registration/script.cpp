@@ -2,7 +2,7 @@
 
 #include "module_state.h"
 #include "registration/script_reader.h"
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,8 @@
 #include "registration/type_library.h"
 
 #include "module_state.h"
-#include "unique_handle.h"
+#include "common/ole_owners.h"
+#include "common/unique_handle.h"
 
 #include <cstring>
 
@@ -62,12 +63,10 @@ HRESULT RegisterModuleTypeLibrary() {
     while (cut > 0 && use.path[cut - 1] != L'\\' && use.path[cut - 1] != L'/' &&
            use.path[cut - 1] != L':')
         --cut;
-    BSTR helpDirectory = ::SysAllocStringLen(use.path, static_cast<UINT>(cut));
-    if (helpDirectory == nullptr)
+    UniqueBstr helpDirectory(::SysAllocStringLen(use.path, static_cast<UINT>(cut)));
+    if (!helpDirectory)
         return E_OUTOFMEMORY;
-    result = ::RegisterTypeLib(use.library, use.path, helpDirectory);
-    ::SysFreeString(helpDirectory);
-    return result;
+    return ::RegisterTypeLib(use.library, use.path, helpDirectory.get());
 }
 
 HRESULT UnregisterModuleTypeLibrary() {

@@ -5,6 +5,7 @@
 #include <psapi.h>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -17,13 +18,6 @@ bool ModuleListReadable(unsigned long processId) {
 }
 
 } // namespace
-
-std::string ProgramDirectory() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path);
-    return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
 
 HelperPool::HelperPool() {
     HANDLE self = nullptr;
@@ -44,18 +38,13 @@ bool HelperPool::GrowTo(int count) {
         static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(inheritableSelf_.get())));
     const size_t first = ids_.size();
     while (size() < count) {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION info{};
-        std::string commandLine = "\"" + program + "\" " + argument;
-        if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0,
-                              nullptr, nullptr, &startup, &info)) {
-            std::fprintf(stderr, "cannot start %s, error %lu\n", program.c_str(), ::GetLastError());
+        StartedHelper started = StartHelper(program, argument, true);
+        if (!started.process) {
+            std::fprintf(stderr, "cannot start %s, error %lu\n", program.c_str(), started.error);
             return false;
         }
-        ::CloseHandle(info.hThread);
-        processes_.emplace_back(info.hProcess);
-        ids_.push_back(info.dwProcessId);
+        processes_.push_back(std::move(started.process));
+        ids_.push_back(started.pid);
     }
     Stopwatch waited;
     for (size_t i = first; i < ids_.size(); ++i)
@@ -71,9 +60,7 @@ bool HelperPool::GrowTo(int count) {
 
 void HelperPool::Clear() {
     for (UniqueHandle& process : processes_)
-        ::TerminateProcess(process.get(), 0);
-    for (UniqueHandle& process : processes_)
-        ::WaitForSingleObject(process.get(), 5000);
+        EndHelper(process.get());
     processes_.clear();
     ids_.clear();
 }

@@ -2,13 +2,11 @@
 // pool (or, at the latest, with the benchmark program).
 #pragma once
 
-#include "unique_handle.h"
+#include "common/unique_handle.h"
+#include "helper_kit.h"
 
 #include <string>
 #include <vector>
-
-// The directory of the running program, with a trailing backslash.
-std::string ProgramDirectory();
 
 class HelperPool {
   public:

@@ -2,7 +2,7 @@
 // reached through the exported DllGetClassObject.
 #pragma once
 
-#include "com_ptr.h"
+#include "common/com_ptr.h"
 #include "tandrel_pro.h"
 
 #include <windows.h>

@@ -1,5 +1,6 @@
 // Late binding through IDispatch, with the type library registered in the test prefix.
 #include "backend_server.h"
+#include "common/ole_owners.h"
 #include "helper_processes.h"
 #include "modal_driver.h"
 #include "pid_arrays.h"
@@ -36,9 +37,8 @@ struct Result {
     EXCEPINFO exception{};
     Result() = default;
     ~Result() {
-        ::SysFreeString(exception.bstrSource);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrHelpFile);
+        UniqueBstr source(exception.bstrSource), description(exception.bstrDescription),
+            helpFile(exception.bstrHelpFile);
     }
 };
 
@@ -112,10 +112,9 @@ TEST_F(LateBinding, TypeInformationDescribesTheInterface) {
     EXPECT_EQ(1u, count);
     ComPtr<ITypeInfo> info;
     ASSERT_EQ(S_OK, dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, info.put()));
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(S_OK, info->GetTypeAttr(&attr));
+    UniqueTypeAttr attr(info.get());
+    ASSERT_EQ(S_OK, info->GetTypeAttr(attr.put()));
     EXPECT_TRUE(::IsEqualGUID(IID_IAffinityManager, attr->guid));
-    info->ReleaseTypeAttr(attr);
     EXPECT_EQ(E_POINTER, dispatch_->GetTypeInfo(0, LOCALE_USER_DEFAULT, nullptr));
 }
 

@@ -3,18 +3,18 @@
 #include <cwchar>
 
 Variant::Variant(LONG number) : Variant() {
-    value_.vt = VT_I4;
-    value_.lVal = number;
+    get()->vt = VT_I4;
+    get()->lVal = number;
 }
 
 Variant::Variant(const wchar_t* text) : Variant() {
-    value_.vt = VT_BSTR;
-    value_.bstrVal = ::SysAllocString(text);
+    get()->vt = VT_BSTR;
+    get()->bstrVal = ::SysAllocString(text);
 }
 
 Variant::Variant(double number) : Variant() {
-    value_.vt = VT_R8;
-    value_.dblVal = number;
+    get()->vt = VT_R8;
+    get()->dblVal = number;
 }
 
 std::wstring DecimalText(unsigned long number) {

@@ -1,8 +1,8 @@
 // PIDArray arguments in the shapes that clients and script engines pass.
 #pragma once
 
-#include "com_ptr.h"
-#include "unique_handle.h"
+#include "common/com_ptr.h"
+#include "common/ole_owners.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -10,28 +10,13 @@
 #include <string>
 #include <vector>
 
-struct SafeArrayTraits {
-    static SAFEARRAY* Invalid() { return nullptr; }
-    static bool IsValid(SAFEARRAY* array) { return array != nullptr; }
-    static void Close(SAFEARRAY* array) { ::SafeArrayDestroy(array); }
-};
-using UniqueSafeArray = UniqueResource<SAFEARRAY*, SafeArrayTraits>;
-
-// An owned VARIANT, cleared when done.
-class Variant {
+// A variant holding a number or a text, for arguments and elements.
+class Variant : public UniqueVariant {
   public:
-    Variant() { ::VariantInit(&value_); }
+    Variant() = default;
     explicit Variant(LONG number);
     explicit Variant(const wchar_t* text);
     explicit Variant(double number);
-    ~Variant() { ::VariantClear(&value_); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    VARIANT* get() { return &value_; }
-    const VARIANT& operator*() const { return value_; }
-
-  private:
-    VARIANT value_;
 };
 
 std::wstring DecimalText(unsigned long number);

@@ -1,6 +1,6 @@
 #include "type_library_registration.h"
 
-#include "com_ptr.h"
+#include "common/com_ptr.h"
 #include "tandrel_pro.h"
 
 #include <oleauto.h>

@@ -1,5 +1,6 @@
 // The type library linked into the back end, read back as automation clients read it.
 #include "backend_server.h"
+#include "common/ole_owners.h"
 
 #include <gtest/gtest.h>
 
@@ -24,15 +25,12 @@ struct Documentation {
 };
 
 Documentation DocumentationOf(HRESULT (*read)(void*, BSTR*, BSTR*, DWORD*, BSTR*), void* source) {
-    BSTR name = nullptr, doc = nullptr, helpFile = nullptr;
+    UniqueBstr name, doc, helpFile;
     Documentation result;
-    EXPECT_EQ(S_OK, read(source, &name, &doc, &result.helpContext, &helpFile));
-    result.name = Narrow(name);
-    result.doc = Narrow(doc);
-    result.helpFile = Narrow(helpFile);
-    ::SysFreeString(name);
-    ::SysFreeString(doc);
-    ::SysFreeString(helpFile);
+    EXPECT_EQ(S_OK, read(source, name.put(), doc.put(), &result.helpContext, helpFile.put()));
+    result.name = Narrow(name.get());
+    result.doc = Narrow(doc.get());
+    result.helpFile = Narrow(helpFile.get());
     return result;
 }
 
@@ -62,41 +60,17 @@ Documentation MemberDocumentation(ITypeInfo* info, MEMBERID member) {
         &source);
 }
 
-class TypeAttr {
-  public:
-    explicit TypeAttr(ITypeInfo* info) : info_(info) { EXPECT_EQ(S_OK, info->GetTypeAttr(&attr_)); }
-    ~TypeAttr() {
-        if (attr_ != nullptr)
-            info_->ReleaseTypeAttr(attr_);
-    }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    const TYPEATTR* operator->() const { return attr_; }
-    bool valid() const { return attr_ != nullptr; }
+UniqueTypeAttr TypeAttrOf(ITypeInfo* info) {
+    UniqueTypeAttr attr(info);
+    EXPECT_EQ(S_OK, info->GetTypeAttr(attr.put()));
+    return attr;
+}
 
-  private:
-    ITypeInfo* info_;
-    TYPEATTR* attr_ = nullptr;
-};
-
-class FuncDesc {
-  public:
-    FuncDesc(ITypeInfo* info, UINT index) : info_(info) {
-        EXPECT_EQ(S_OK, info->GetFuncDesc(index, &desc_)) << "function " << index;
-    }
-    ~FuncDesc() {
-        if (desc_ != nullptr)
-            info_->ReleaseFuncDesc(desc_);
-    }
-    FuncDesc(const FuncDesc&) = delete;
-    FuncDesc& operator=(const FuncDesc&) = delete;
-    const FUNCDESC* operator->() const { return desc_; }
-    bool valid() const { return desc_ != nullptr; }
-
-  private:
-    ITypeInfo* info_;
-    FUNCDESC* desc_ = nullptr;
-};
+UniqueFuncDesc FuncDescOf(ITypeInfo* info, UINT index) {
+    UniqueFuncDesc desc(info);
+    EXPECT_EQ(S_OK, info->GetFuncDesc(index, desc.put())) << "function " << index;
+    return desc;
+}
 
 // A parameter as the vtable view describes it.
 struct Parameter {
@@ -141,10 +115,8 @@ std::vector<std::string> NamesOf(ITypeInfo* info, MEMBERID member) {
     UINT count = 0;
     EXPECT_EQ(S_OK, info->GetNames(member, names, 8, &count));
     std::vector<std::string> result;
-    for (UINT i = 0; i < count; ++i) {
-        result.push_back(Narrow(names[i]));
-        ::SysFreeString(names[i]);
-    }
+    for (UINT i = 0; i < count; ++i)
+        result.push_back(Narrow(UniqueBstr(names[i]).get()));
     return result;
 }
 
@@ -223,8 +195,8 @@ TEST_F(LinkedTypeLibrary, DescribesTheLibrary) {
 TEST_F(LinkedTypeLibrary, DescribesTheCreatableClassFirst) {
     ComPtr<ITypeInfo> coclass = TypeInfoAt(0);
     ASSERT_TRUE(coclass);
-    TypeAttr attr(coclass.get());
-    ASSERT_TRUE(attr.valid());
+    UniqueTypeAttr attr = TypeAttrOf(coclass.get());
+    ASSERT_TRUE(static_cast<bool>(attr));
     EXPECT_EQ(TKIND_COCLASS, attr->typekind);
     EXPECT_TRUE(::IsEqualGUID(CLSID_AffinityManager, attr->guid));
     EXPECT_EQ(TYPEFLAG_FCANCREATE, attr->wTypeFlags);
@@ -238,8 +210,8 @@ TEST_F(LinkedTypeLibrary, DescribesTheCreatableClassFirst) {
     ComPtr<ITypeInfo> first = Implemented(coclass.get(), 0);
     ComPtr<ITypeInfo> second = Implemented(coclass.get(), 1);
     ASSERT_TRUE(first && second);
-    EXPECT_TRUE(::IsEqualGUID(IID_IAffinityManager, TypeAttr(first.get())->guid));
-    EXPECT_TRUE(::IsEqualGUID(IID_IDispatch, TypeAttr(second.get())->guid));
+    EXPECT_TRUE(::IsEqualGUID(IID_IAffinityManager, TypeAttrOf(first.get())->guid));
+    EXPECT_TRUE(::IsEqualGUID(IID_IDispatch, TypeAttrOf(second.get())->guid));
     EXPECT_EQ("IDispatch", MemberDocumentation(second.get(), MEMBERID_NIL).name);
     INT flags = -1;
     EXPECT_EQ(S_OK, coclass->GetImplTypeFlags(0, &flags));
@@ -252,8 +224,8 @@ TEST_F(LinkedTypeLibrary, DescribesTheCreatableClassFirst) {
 TEST_F(LinkedTypeLibrary, DescribesTheDualInterface) {
     ComPtr<ITypeInfo> dual = TypeInfoAt(1);
     ASSERT_TRUE(dual);
-    TypeAttr attr(dual.get());
-    ASSERT_TRUE(attr.valid());
+    UniqueTypeAttr attr = TypeAttrOf(dual.get());
+    ASSERT_TRUE(static_cast<bool>(attr));
     // Clients see a dual interface through its dispatch view; the loader reports
     // FOLEAUTOMATION on the vtable view only.
     EXPECT_EQ(TKIND_DISPATCH, attr->typekind);
@@ -269,8 +241,8 @@ TEST_F(LinkedTypeLibrary, DescribesTheDualInterface) {
 
     ComPtr<ITypeInfo> vtable = InterfaceVtableView();
     ASSERT_TRUE(vtable);
-    TypeAttr vtableAttr(vtable.get());
-    ASSERT_TRUE(vtableAttr.valid());
+    UniqueTypeAttr vtableAttr = TypeAttrOf(vtable.get());
+    ASSERT_TRUE(static_cast<bool>(vtableAttr));
     EXPECT_EQ(TKIND_INTERFACE, vtableAttr->typekind);
     EXPECT_TRUE(::IsEqualGUID(IID_IAffinityManager, vtableAttr->guid));
     EXPECT_EQ(0x1140, vtableAttr->wTypeFlags);
@@ -279,7 +251,7 @@ TEST_F(LinkedTypeLibrary, DescribesTheDualInterface) {
     ASSERT_EQ(1, vtableAttr->cImplTypes);
     ComPtr<ITypeInfo> base = Implemented(vtable.get(), 0);
     ASSERT_TRUE(base);
-    EXPECT_TRUE(::IsEqualGUID(IID_IDispatch, TypeAttr(base.get())->guid));
+    EXPECT_TRUE(::IsEqualGUID(IID_IDispatch, TypeAttrOf(base.get())->guid));
 }
 
 TEST_F(LinkedTypeLibrary, DescribesTheSevenMethodsInVtableOrder) {
@@ -289,8 +261,8 @@ TEST_F(LinkedTypeLibrary, DescribesTheSevenMethodsInVtableOrder) {
     for (UINT index = 0; index < methods.size(); ++index) {
         const Method& method = methods[index];
         SCOPED_TRACE(method.name);
-        FuncDesc func(vtable.get(), index);
-        ASSERT_TRUE(func.valid());
+        UniqueFuncDesc func = FuncDescOf(vtable.get(), index);
+        ASSERT_TRUE(static_cast<bool>(func));
         EXPECT_EQ(method.id, func->memid);
         EXPECT_EQ(FUNC_PUREVIRTUAL, func->funckind);
         EXPECT_EQ(INVOKE_FUNC, func->invkind);
@@ -331,8 +303,8 @@ TEST_F(LinkedTypeLibrary, DispatchViewOffersTheSevenDispatchIdentifiers) {
         SCOPED_TRACE(method.name);
         UINT index = 0;
         ASSERT_EQ(S_OK, view->GetFuncIndexOfMemId(method.id, INVOKE_FUNC, &index));
-        FuncDesc func(dual.get(), index);
-        ASSERT_TRUE(func.valid());
+        UniqueFuncDesc func = FuncDescOf(dual.get(), index);
+        ASSERT_TRUE(static_cast<bool>(func));
         EXPECT_EQ(FUNC_DISPATCH, func->funckind);
         EXPECT_EQ(INVOKE_FUNC, func->invkind);
         EXPECT_EQ(method.name, NamesOf(dual.get(), method.id).at(0));

@@ -1,7 +1,7 @@
 // The engine over a stand-in platform: cases that real processes cannot produce, and the exact
 // calls the engine makes.
 #include "engine/affinity.h"
-#include "engine/platform.h"
+#include "engine/process_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ DWORD PidFor(HANDLE handle) {
 }
 
 // A machine of processes held in memory. Every call is logged as text, in order.
-class FakePlatform : public AffinityPlatform {
+class FakePlatform : public ProcessPlatform {
   public:
     DWORD_PTR activeMask = 0x3;
     std::vector<DWORD> processes; // what EnumProcesses reports
@@ -41,9 +41,9 @@ class FakePlatform : public AffinityPlatform {
     TOKEN_PRIVILEGES adjusted{};
     DWORD adjustedLength = 0;
 
-    DWORD_PTR ActiveProcessorMask() override {
+    void QuerySystemInfo(SYSTEM_INFO* info) override {
         calls.push_back("info");
-        return activeMask;
+        info->dwActiveProcessorMask = activeMask;
     }
     HANDLE OpenProcess(DWORD access, DWORD pid) override {
         calls.push_back("open " + std::to_string(pid) + " access " + std::to_string(access));
@@ -96,7 +96,7 @@ class FakePlatform : public AffinityPlatform {
         return adjustResult;
     }
     void* Allocate(SIZE_T bytes) override {
-        return allocationFails ? nullptr : AffinityPlatform::Allocate(bytes);
+        return allocationFails ? nullptr : ProcessPlatform::Allocate(bytes);
     }
 };
 
@@ -117,7 +117,7 @@ size_t CountCalls(const std::vector<std::string>& calls, const std::string& pref
 class AffinityEngine : public ::testing::Test {
   protected:
     FakePlatform platform;
-    ScopedAffinityPlatform scope{platform};
+    ScopedProcessPlatform scope{platform};
 
     void TearDown() override { EXPECT_EQ(0, platform.openHandles) << "handles left open"; }
 };
@@ -237,7 +237,7 @@ TEST_F(AffinityEngine, IsolateMovesTheListedProcessesWhateverAnotherProcessDoes)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FakePlatform machine;
-        ScopedAffinityPlatform replaced(machine);
+        ScopedProcessPlatform replaced(machine);
         machine.activeMask = 0xF;
         machine.processes = {4, 5, 6, 7};
         machine.refusingSet = c.refusingSet;

@@ -1,5 +1,5 @@
 // The text form of affinity masks in the list's "Affinity Mask" column.
-#include "affinity_mask_text.h"
+#include "frontend/affinity_mask_text.h"
 
 #include <gtest/gtest.h>
 

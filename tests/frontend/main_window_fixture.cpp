@@ -1,8 +1,8 @@
 #include "main_window_fixture.h"
 
 #include "engine/affinity.h"
-#include "main_window.h"
-#include "resource.h"
+#include "frontend/main_window.h"
+#include "frontend/resource.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -61,7 +61,7 @@ int RowOf(HWND listView, unsigned long processId) {
 HelperProcess StartNamedHelper(const std::string& fileName) {
     std::string path = HelperDirectory() + fileName;
     // A copy left by an earlier run may still be in use; the existing file serves as well.
-    ::CopyFileA((TestProgramDirectory() + "waiter.exe").c_str(), path.c_str(), FALSE);
+    ::CopyFileA((ProgramDirectory() + "waiter.exe").c_str(), path.c_str(), FALSE);
     return HelperProcess(path);
 }
 

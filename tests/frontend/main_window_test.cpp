@@ -3,9 +3,9 @@
 #include "main_window_fixture.h"
 
 #include "engine/affinity.h"
-#include "main_window.h"
-#include "resource.h"
-#include "snapshot_platform.h"
+#include "frontend/main_window.h"
+#include "frontend/resource.h"
+#include "engine/process_platform.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@
 
 namespace {
 
-const std::vector<std::string> MENU_ITEMS = {"Move to CPU(s)...", "Isolate on CPU(s)..."};
-constexpr char RESET_QUESTION[] =
+const std::vector<std::string> kMenuItems = {"Move to CPU(s)...", "Isolate on CPU(s)..."};
+constexpr char kResetQuestion[] =
     "Are you sure you wish to reset the affinities of all processes to all processors?";
 
 struct Column {
@@ -56,7 +56,7 @@ void RightClick(HWND listView, int x, int y) {
     PumpMessages();
 }
 
-class FailingEnumeration : public SnapshotPlatform {
+class FailingEnumeration : public ProcessPlatform {
   public:
     BOOL EnumerateProcesses(DWORD*, DWORD, DWORD*) override {
         ::SetLastError(ERROR_ACCESS_DENIED);
@@ -66,12 +66,12 @@ class FailingEnumeration : public SnapshotPlatform {
 
 // The system reports both masks as 0 for a process whose threads run in several processor
 // groups; Wine has one group, so this stands in for such a process among the real ones.
-class ProcessInSeveralGroups : public SnapshotPlatform {
+class ProcessInSeveralGroups : public ProcessPlatform {
   public:
     explicit ProcessInSeveralGroups(unsigned long processId) : processId_(processId) {}
     BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
                                 DWORD_PTR* systemMask) override {
-        if (!SnapshotPlatform::GetProcessAffinityMask(process, processMask, systemMask))
+        if (!ProcessPlatform::GetProcessAffinityMask(process, processMask, systemMask))
             return FALSE;
         if (::GetProcessId(process) == processId_)
             *processMask = *systemMask = 0;
@@ -156,7 +156,7 @@ TEST_F(MainWindowTest, MoveSetsTheSelectedProcessesAndRebuildsTheList) {
     PumpMessages();
 
     ASSERT_EQ(1u, menus.shown().size());
-    EXPECT_EQ(MENU_ITEMS, menus.shown()[0].items);
+    EXPECT_EQ(kMenuItems, menus.shown()[0].items);
     ASSERT_EQ(1u, dialogs.shown().size());
     EXPECT_EQ("Processor Affinity", dialogs.shown()[0].caption);
     EXPECT_EQ(1ul, helpers[0].mask());
@@ -232,7 +232,7 @@ TEST_F(MainWindowTest, ResetAnsweredNoChangesNothing) {
 
     ASSERT_EQ(1u, dialogs.shown().size());
     EXPECT_EQ("Tandrel Pro", dialogs.shown()[0].caption);
-    EXPECT_EQ(RESET_QUESTION, dialogs.shown()[0].text);
+    EXPECT_EQ(kResetQuestion, dialogs.shown()[0].text);
     EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), dialogs.shown()[0].icon);
     EXPECT_EQ((std::vector<int>{IDYES, IDNO}), dialogs.shown()[0].buttons);
     EXPECT_EQ(2ul, helpers[0].mask());
@@ -252,7 +252,7 @@ TEST_F(MainWindowTest, ResetAnsweredYesGivesEveryProcessAllProcessors) {
     ClickButton(IDC_RESET);
 
     ASSERT_EQ(1u, dialogs.shown().size());
-    EXPECT_EQ(RESET_QUESTION, dialogs.shown()[0].text);
+    EXPECT_EQ(kResetQuestion, dialogs.shown()[0].text);
     EXPECT_EQ(GenerateAllProcessorsMask(), helpers[0].mask());
     EXPECT_EQ(GenerateAllProcessorsMask(), helpers[1].mask());
     ASSERT_NE(nullptr, RowFor(helpers[0].pid()));
@@ -309,7 +309,7 @@ TEST_F(MainWindowTest, RightClickInTheListOpensTheMenuAtTheCursor) {
     POINT cursor = ScreenPoint(list_, row.left + 120, row.top + 3);
     EXPECT_EQ(cursor.x, menus.shown()[0].position.x);
     EXPECT_EQ(cursor.y, menus.shown()[0].position.y);
-    EXPECT_EQ(MENU_ITEMS, menus.shown()[0].items);
+    EXPECT_EQ(kMenuItems, menus.shown()[0].items);
 }
 
 TEST_F(MainWindowTest, OtherMenuRequestsOpenAtTheFirstSelectedRow) {
@@ -390,7 +390,7 @@ TEST_F(MainWindowTest, FailedSnapshotShowsTheErrorAndKeepsTheRows) {
     std::vector<std::string> before = RowTexts(rows());
     ASSERT_TRUE(helpers[0].SetMask(2));
     FailingEnumeration failing;
-    ScopedSnapshotPlatform useFailing(failing);
+    ScopedProcessPlatform useFailing(failing);
     ModalDriver dialogs;
     HWND owner = nullptr;
     dialogs.Then([&owner](HWND box) {
@@ -411,7 +411,7 @@ TEST_F(MainWindowTest, FailedSnapshotShowsTheErrorAndKeepsTheRows) {
 
 TEST_F(MainWindowTest, FailedFirstSnapshotLeavesTheListEmpty) {
     FailingEnumeration failing;
-    ScopedSnapshotPlatform useFailing(failing);
+    ScopedProcessPlatform useFailing(failing);
     ModalDriver dialogs;
     // The driver notes the main window too, which opens first and needs nothing.
     dialogs.Then([](HWND) {});
@@ -429,7 +429,7 @@ TEST_F(MainWindowTest, FailedFirstSnapshotLeavesTheListEmpty) {
 TEST_F(MainWindowTest, ProcessInSeveralGroupsReadsSeveralGroups) {
     std::vector<HelperProcess> helpers = StartHelpers(2);
     ProcessInSeveralGroups system(helpers[0].pid());
-    ScopedSnapshotPlatform useSystem(system);
+    ScopedProcessPlatform useSystem(system);
 
     OpenWindow();
 

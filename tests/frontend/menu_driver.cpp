@@ -4,7 +4,7 @@ namespace {
 
 thread_local MenuDriver* activeDriver = nullptr;
 
-constexpr UINT SETTLE_MILLISECONDS = 50;
+constexpr UINT kSettleMilliseconds = 50;
 
 void PostKey(HWND window, WPARAM key) {
     ::PostMessageA(window, WM_KEYDOWN, key, 1);
@@ -48,7 +48,7 @@ LRESULT CALLBACK MenuDriver::CbtHook(int code, WPARAM wParam, LPARAM lParam) {
         // Popup menus, the window's system menu included, are windows of this class.
         if (lstrcmpA(className, "#32768") == 0) {
             activeDriver->opened_.push_back(window);
-            ::SetTimer(nullptr, 0, SETTLE_MILLISECONDS, OnTimer);
+            ::SetTimer(nullptr, 0, kSettleMilliseconds, OnTimer);
         }
     }
     return ::CallNextHookEx(nullptr, code, wParam, lParam);

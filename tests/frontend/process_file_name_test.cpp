@@ -1,5 +1,5 @@
 // The file name the snapshot lists for an executable path.
-#include "process_file_name.h"
+#include "frontend/process_file_name.h"
 
 #include <gtest/gtest.h>
 

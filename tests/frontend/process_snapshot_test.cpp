@@ -1,9 +1,9 @@
 // The process snapshot on real helper processes, and over a stand-in platform for what real
 // processes cannot produce.
-#include "process_snapshot.h"
+#include "frontend/process_snapshot.h"
 
 #include "helper_processes.h"
-#include "snapshot_platform.h"
+#include "engine/process_platform.h"
 
 #include <gtest/gtest.h>
 
@@ -43,10 +43,10 @@ unsigned long HighestBit(unsigned long mask) {
 class DottedDirectoryCopy {
   public:
     DottedDirectoryCopy()
-        : directory_(TestProgramDirectory() + "snapshot.dir"),
+        : directory_(ProgramDirectory() + "snapshot.dir"),
           program_(directory_ + "\\waiter.copy.exe") {
         ::CreateDirectoryA(directory_.c_str(), nullptr);
-        copied_ = ::CopyFileA((TestProgramDirectory() + "waiter.exe").c_str(), program_.c_str(),
+        copied_ = ::CopyFileA((ProgramDirectory() + "waiter.exe").c_str(), program_.c_str(),
                               FALSE) != FALSE;
     }
     ~DottedDirectoryCopy() {
@@ -81,7 +81,7 @@ struct FakeProcess {
 constexpr DWORD kModuleRouteAccess = PROCESS_QUERY_INFORMATION | PROCESS_VM_READ;
 
 // A system whose processes are a list, with every call recorded.
-class FakeSnapshotPlatform : public SnapshotPlatform {
+class FakeSnapshotPlatform : public ProcessPlatform {
   public:
     std::vector<FakeProcess> processes;
     bool enumerationFails = false;
@@ -230,7 +230,7 @@ void ExpectSentinel(const ProcessEntry& entry) {
 }
 
 // The real system with one route closed to the snapshot: every open for the refused access fails.
-class OneRouteSystem : public SnapshotPlatform {
+class OneRouteSystem : public ProcessPlatform {
   public:
     explicit OneRouteSystem(DWORD refusedAccess) : refusedAccess_(refusedAccess) {}
     int moduleRouteOpens = 0;
@@ -239,15 +239,15 @@ class OneRouteSystem : public SnapshotPlatform {
         if (access == refusedAccess_)
             return nullptr;
         moduleRouteOpens += access == kModuleRouteAccess ? 1 : 0;
-        return SnapshotPlatform::OpenProcess(access, processId);
+        return ProcessPlatform::OpenProcess(access, processId);
     }
 
   private:
     DWORD refusedAccess_;
 };
 
-ProcessList SnapshotThrough(SnapshotPlatform& platform) {
-    ScopedSnapshotPlatform scoped(platform);
+ProcessList SnapshotThrough(ProcessPlatform& platform) {
+    ScopedProcessPlatform scoped(platform);
     ProcessList processes;
     TakeProcessSnapshot(processes);
     return processes;
@@ -355,7 +355,7 @@ TEST(ReadProcessEntry, ReportsIdentifierZeroAsNotOpenedAndLeavesTheEntry) {
 TEST(ReadProcessEntry, ReadsOneModuleAndTheFullPathOfAnOpenedProcess) {
     FakeSnapshotPlatform platform;
     platform.processes.push_back({42, "C:\\Program Files\\Tools\\tool.exe", 0x6, Failure::None});
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessEntry entry = SentinelEntry();
     ReadProcessEntry(entry, 42);
@@ -387,7 +387,7 @@ TEST(ReadProcessEntry, ThrowsEachFailuresMessageClosesTheProcessAndLeavesTheEntr
         SCOPED_TRACE(test.message);
         FakeSnapshotPlatform platform;
         platform.processes.push_back({42, "C:\\x.exe", 1, test.failure});
-        ScopedSnapshotPlatform scoped(platform);
+        ScopedProcessPlatform scoped(platform);
 
         ProcessEntry entry = SentinelEntry();
         const std::string message = MessageThrownBy([&] { ReadProcessEntry(entry, 42); });
@@ -436,7 +436,7 @@ TEST(ReadProcessEntry, AsksTheImageNameFirstAndReadsTheFirstModuleOnlyWhereItMus
         SCOPED_TRACE(test.what);
         FakeSnapshotPlatform platform;
         platform.processes.push_back({42, test.path, 0x6, test.failure, test.image});
-        ScopedSnapshotPlatform scoped(platform);
+        ScopedProcessPlatform scoped(platform);
 
         ProcessEntry entry = SentinelEntry();
         const std::string message = MessageThrownBy([&] { ReadProcessEntry(entry, 42); });
@@ -462,7 +462,7 @@ TEST(TakeProcessSnapshot, DropsOnlyTheProcessesThatFailToBeRead) {
         {20, "C:\\e.exe", 1, Failure::FileName}, {24, "C:\\f.exe", 1, Failure::Affinity},
         {28, "C:\\g.exe", 3, Failure::None},
     };
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessList processes;
     TakeProcessSnapshot(processes);
@@ -483,7 +483,7 @@ TEST(TakeProcessSnapshot, KeepsTheEnumerationOrderWhateverTheNames) {
         {10, "C:\\a.exe", 1, Failure::None},
         {20, "C:\\b.exe", 1, Failure::None},
     };
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessList processes;
     TakeProcessSnapshot(processes);
@@ -494,7 +494,7 @@ TEST(TakeProcessSnapshot, KeepsTheEnumerationOrderWhateverTheNames) {
 TEST(TakeProcessSnapshot, EnumeratesOnceWhenTheBufferHasRoomToSpare) {
     FakeSnapshotPlatform platform;
     platform.AddProcesses(255);
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessList processes;
     TakeProcessSnapshot(processes);
@@ -506,7 +506,7 @@ TEST(TakeProcessSnapshot, EnumeratesOnceWhenTheBufferHasRoomToSpare) {
 TEST(TakeProcessSnapshot, EnumeratesAgainWithTwiceTheRoomBeforeReadingWhenExactly256) {
     FakeSnapshotPlatform platform;
     platform.AddProcesses(256);
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessList processes;
     TakeProcessSnapshot(processes);
@@ -522,7 +522,7 @@ TEST(TakeProcessSnapshot, EnumeratesAgainWithTwiceTheRoomBeforeReadingWhenExactl
 TEST(TakeProcessSnapshot, KeepsDoublingUntilTheListFits) {
     FakeSnapshotPlatform platform;
     platform.AddProcesses(600);
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessList processes;
     TakeProcessSnapshot(processes);
@@ -536,7 +536,7 @@ TEST(TakeProcessSnapshot, ThrowsWhenTheEnumerationFailsAndAppendsNothing) {
     FakeSnapshotPlatform platform;
     platform.AddProcesses(3);
     platform.enumerationFails = true;
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessList processes{SentinelEntry()};
     const std::string message = MessageThrownBy([&] { TakeProcessSnapshot(processes); });
@@ -552,7 +552,7 @@ TEST(TakeProcessSnapshot, ThrowsWhenTheLargerEnumerationFailsAndAppendsNothing) 
     platform.AddProcesses(256);
     platform.enumerationFails = true;
     platform.enumerationFailsFromCall = 1; // the first call fills the buffer, the second fails
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessList processes;
     const std::string message = MessageThrownBy([&] { TakeProcessSnapshot(processes); });
@@ -569,7 +569,7 @@ TEST(TakeProcessSnapshot, PassesOnFailuresThatAreNotMessages) {
         HANDLE OpenProcess(DWORD, DWORD) override { throw 7; }
     } platform;
     platform.AddProcesses(2);
-    ScopedSnapshotPlatform scoped(platform);
+    ScopedProcessPlatform scoped(platform);
 
     ProcessList processes;
     int thrown = 0;

@@ -1,11 +1,11 @@
 // The processor dialog as a user meets it: opened from its real template, answered through
 // ModalDriver with clicks and keys, with the machine's processors chosen through the back end's
 // platform.
-#include "processor_dialog.h"
+#include "frontend/processor_dialog.h"
 
-#include "engine/platform.h"
+#include "engine/process_platform.h"
 #include "modal_driver.h"
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -31,7 +31,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 namespace {
-constexpr AffinityMask untouched = 0xDEADBEEF;
+constexpr AffinityMask kUntouched = 0xDEADBEEF;
 
 // The Enter key, through the dialog manager, like ModalDriver::PressEscape.
 ModalDriver::Action PressEnter() {
@@ -62,10 +62,10 @@ Boxes ReadBoxes(HWND dialog) {
 }
 
 // Stands in for the machine's processors.
-class FakeProcessors : public AffinityPlatform {
+class FakeProcessors : public ProcessPlatform {
   public:
     explicit FakeProcessors(DWORD_PTR active) : active_(active) {}
-    DWORD_PTR ActiveProcessorMask() override { return active_; }
+    void QuerySystemInfo(SYSTEM_INFO* info) override { info->dwActiveProcessorMask = active_; }
 
   private:
     DWORD_PTR active_;
@@ -84,7 +84,7 @@ class ProcessorDialogTest : public testing::Test {
     // Opens the dialog on a machine with the given processors; `user` answers it.
     bool Show(DWORD_PTR activeProcessors, AffinityMask initialMask) {
         FakeProcessors processors(activeProcessors);
-        ScopedAffinityPlatform scoped(processors);
+        ScopedProcessPlatform scoped(processors);
         return ShowProcessorDialog(owner_, initialMask, &result_);
     }
 
@@ -98,7 +98,7 @@ class ProcessorDialogTest : public testing::Test {
     ModalDriver user;
 
     HWND owner_ = nullptr;
-    AffinityMask result_ = untouched;
+    AffinityMask result_ = kUntouched;
 };
 } // namespace
 
@@ -207,14 +207,14 @@ TEST_F(ProcessorDialogTest, CancelEscapeAndTheCloseBoxLeaveTheResultAsItWas) {
     };
     for (const auto& way : ways) {
         SCOPED_TRACE(way.way);
-        result_ = untouched;
+        result_ = kUntouched;
         // A box is ticked first, so a choice that leaked out would show in the result.
         user.Then([&](HWND dialog) {
             ::SendDlgItemMessageA(dialog, IDC_CPU_FIRST, BM_CLICK, 0, 0);
             way.leave(dialog);
         });
         EXPECT_FALSE(Show(0x3, 0));
-        EXPECT_EQ(untouched, result_);
+        EXPECT_EQ(kUntouched, result_);
     }
     ExpectAllAnswered();
 }
@@ -232,5 +232,5 @@ TEST_F(ProcessorDialogTest, EndsAtOnceAsACancelWhenItsObjectCannotBeMade) {
     failNextNothrowAllocation = false;
     EXPECT_TRUE(nothrowAllocationFailed) << "the dialog's object was not made with new (nothrow)";
     EXPECT_FALSE(shownWithoutObject);
-    EXPECT_EQ(untouched, result_);
+    EXPECT_EQ(kUntouched, result_);
 }

@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr DWORD HANG_GUARD_MILLISECONDS = 60 * 1000;
+constexpr DWORD kHangGuardMilliseconds = 60 * 1000;
 
 std::string Setting(const char* name) {
     const char* value = std::getenv(name);
@@ -26,7 +26,7 @@ std::string Setting(const char* name) {
 
 std::string ProgramPath() {
     const std::string program = Setting("TANDREL_PROGRAM");
-    return program.empty() ? TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe" : program;
+    return program.empty() ? ProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe" : program;
 }
 
 class RunningProgram {
@@ -38,7 +38,7 @@ class RunningProgram {
 
     // Waits until the program has ended and returns its exit code (or STILL_ACTIVE).
     DWORD ExitCode() const {
-        ::WaitForSingleObject(process_.handle(), HANG_GUARD_MILLISECONDS);
+        ::WaitForSingleObject(process_.handle(), kHangGuardMilliseconds);
         DWORD code = 0xDEADBEEF;
         ::GetExitCodeProcess(process_.handle(), &code);
         return code;
@@ -55,7 +55,7 @@ HWND MainWindow() {
 // The program's main window once it is shown; null if the program ended first. Waiting for the
 // program to be idle is not enough: a new process can go idle before its window exists.
 HWND WaitForMainWindow(const RunningProgram& program) {
-    for (DWORD waited = 0; waited < HANG_GUARD_MILLISECONDS && program.running(); waited += 50) {
+    for (DWORD waited = 0; waited < kHangGuardMilliseconds && program.running(); waited += 50) {
         HWND window = MainWindow();
         if (window != nullptr && ::IsWindowVisible(window))
             return window;

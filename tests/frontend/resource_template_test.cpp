@@ -1,6 +1,6 @@
 // The compiled dialog templates and icon, read back from the executable as the dialog manager
 // and the shell read them.
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -9,9 +9,9 @@
 #include <vector>
 
 namespace {
-constexpr WORD buttonClass = 0x0080;
-constexpr WORD staticClass = 0x0082;
-constexpr DWORD childVisible = WS_CHILD | WS_VISIBLE;
+constexpr WORD kButtonClass = 0x0080;
+constexpr WORD kStaticClass = 0x0082;
+constexpr DWORD kChildVisible = WS_CHILD | WS_VISIBLE;
 
 // A class or title field: an ordinal, or a string (empty when the field holds nothing).
 struct NameOrOrdinal {
@@ -237,8 +237,8 @@ std::vector<ControlTemplate> ExpectedProcessorBoxes() {
             width = 38;
         else if (k >= 10)
             width = 41;
-        boxes.push_back(Control(static_cast<WORD>(IDC_CPU_FIRST + k), buttonClass, "",
-                                childVisible | WS_TABSTOP | BS_AUTOCHECKBOX, columnX[column],
+        boxes.push_back(Control(static_cast<WORD>(IDC_CPU_FIRST + k), kButtonClass, "",
+                                kChildVisible | WS_TABSTOP | BS_AUTOCHECKBOX, columnX[column],
                                 static_cast<short>(35 + 12 * row), width, 10));
         boxes.back().text.text = "CPU " + std::to_string(k);
     }
@@ -257,15 +257,15 @@ TEST(MainWindowTemplate, HasTheWindowsSizeCaptionFontAndStyle) {
 
 TEST(MainWindowTemplate, HoldsTheListAndTheFourButtonsInOrder) {
     const DialogTemplate dialog = ReadDialogTemplate(IDD_MAIN);
-    const DWORD button = childVisible | WS_TABSTOP | BS_PUSHBUTTON;
+    const DWORD button = kChildVisible | WS_TABSTOP | BS_PUSHBUTTON;
     ControlTemplate list = Control(IDC_PROCESS_LIST, 0, "", 0x50818011, 7, 7, 256, 248);
     list.className.text = "SysListView32";
     const std::vector<ControlTemplate> expected = {
         list,
-        Control(IDC_REFRESH, buttonClass, "Refresh", button, 7, 258, 61, 17),
-        Control(IDC_RESET, buttonClass, "Reset", button, 72, 258, 61, 17),
-        Control(IDC_MINIMIZE, buttonClass, "Minimize", button, 137, 258, 61, 17),
-        Control(IDC_EXIT, buttonClass, "Exit", button, 202, 258, 61, 17),
+        Control(IDC_REFRESH, kButtonClass, "Refresh", button, 7, 258, 61, 17),
+        Control(IDC_RESET, kButtonClass, "Reset", button, 72, 258, 61, 17),
+        Control(IDC_MINIMIZE, kButtonClass, "Minimize", button, 137, 258, 61, 17),
+        Control(IDC_EXIT, kButtonClass, "Exit", button, 202, 258, 61, 17),
     };
     ExpectControls(expected, dialog);
 }
@@ -280,14 +280,14 @@ TEST(ProcessorDialogTemplate, HasTheDialogsPlaceSizeCaptionFontAndStyle) {
 TEST(ProcessorDialogTemplate, HoldsTheBoxesButtonsAndTextInTabOrder) {
     const DialogTemplate dialog = ReadDialogTemplate(IDD_PROCESSOR_AFFINITY);
     std::vector<ControlTemplate> expected = ExpectedProcessorBoxes();
-    expected.push_back(Control(IDOK, buttonClass, "OK",
-                               childVisible | WS_TABSTOP | BS_DEFPUSHBUTTON, 121, 138, 50, 14));
-    expected.push_back(Control(IDCANCEL, buttonClass, "Cancel",
-                               childVisible | WS_TABSTOP | BS_PUSHBUTTON, 175, 138, 50, 14));
-    expected.push_back(Control(0xFFFF, staticClass,
+    expected.push_back(Control(IDOK, kButtonClass, "OK",
+                               kChildVisible | WS_TABSTOP | BS_DEFPUSHBUTTON, 121, 138, 50, 14));
+    expected.push_back(Control(IDCANCEL, kButtonClass, "Cancel",
+                               kChildVisible | WS_TABSTOP | BS_PUSHBUTTON, 175, 138, 50, 14));
+    expected.push_back(Control(0xFFFF, kStaticClass,
                                "The Processor Affinity setting controls which CPUs the process "
                                "will be allowed to execute on.",
-                               childVisible | WS_GROUP | SS_LEFT, 7, 6, 218, 19));
+                               kChildVisible | WS_GROUP | SS_LEFT, 7, 6, 218, 19));
     ASSERT_EQ(35u, expected.size());
     ExpectControls(expected, dialog);
 }

@@ -1,6 +1,6 @@
 // Start-up in a program that lacks the main window's template, so that the window cannot be made.
 #include "modal_driver.h"
-#include "startup.h"
+#include "frontend/startup.h"
 
 #include <gtest/gtest.h>
 

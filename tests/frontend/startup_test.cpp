@@ -1,23 +1,24 @@
 // Start-up in the test's own process: the refusals over a stand-in for the system's answers, and
 // a whole run on the real system, which shows the window and serves it until "Exit".
-#include "frontend_platform.h"
-#include "main_window.h"
+#include "engine/process_platform.h"
+#include "frontend/frontend_platform.h"
+#include "frontend/main_window.h"
 #include "menu_driver.h"
 #include "modal_driver.h"
-#include "resource.h"
-#include "startup.h"
+#include "frontend/resource.h"
+#include "frontend/startup.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
 namespace {
 
-constexpr char NOT_NT_MESSAGE[] =
-    "Tandrel is only compatible with Windows NT 4.0 and Windows 2000.";
-constexpr char TOO_FEW_PROCESSORS_MESSAGE[] =
+constexpr char kNotNtMessage[] = "Tandrel is only compatible with Windows NT 4.0 and Windows 2000.";
+constexpr char kTooFewProcessorsMessage[] =
     "Tandrel must run on a system with 2 or more processors.";
 
-class FakeSystem : public FrontendPlatform {
+// The system version of the front end's platform and the processors of the process layer.
+class FakeSystem : public FrontendPlatform, public ProcessPlatform {
   public:
     FakeSystem(DWORD platformId, DWORD processors, DWORD_PTR activeMask)
         : platformId_(platformId), processors_(processors), activeMask_(activeMask) {}
@@ -89,6 +90,7 @@ class StartupTest : public ::testing::Test {
     // Runs start-up with only a refusal expected; its box is answered with OK.
     void RunRefused(FakeSystem& system) {
         ScopedFrontendPlatform useSystem(system);
+        ScopedProcessPlatform useProcessors(system);
         ModalDriver dialogs;
         // OK ends the box; should the main window appear by mistake, the close request ends its
         // loop so that the test fails instead of waiting.
@@ -122,7 +124,7 @@ TEST_F(StartupTest, NonNtPlatformShowsOnlyTheCompatibilityBox) {
     for (DWORD platform : {VER_PLATFORM_WIN32s, VER_PLATFORM_WIN32_WINDOWS}) {
         FakeSystem system(platform, 2, 3);
         RunRefused(system);
-        ExpectOnlyTheBox(NOT_NT_MESSAGE);
+        ExpectOnlyTheBox(kNotNtMessage);
         EXPECT_EQ(sizeof(OSVERSIONINFOA), system.sizeSeen);
         EXPECT_EQ(0, system.systemInfoCalls) << "platform " << platform;
     }
@@ -140,7 +142,7 @@ TEST_F(StartupTest, FewerThanTwoProcessorsShowOnlyTheProcessorCountBox) {
                      << machine.processors << " processors, mask " << machine.activeMask);
         FakeSystem system(VER_PLATFORM_WIN32_NT, machine.processors, machine.activeMask);
         RunRefused(system);
-        ExpectOnlyTheBox(TOO_FEW_PROCESSORS_MESSAGE);
+        ExpectOnlyTheBox(kTooFewProcessorsMessage);
         EXPECT_EQ(1, system.systemInfoCalls);
     }
 }
@@ -153,6 +155,7 @@ TEST_F(StartupTest, TwoOrMoreProcessorsOnNtPass) {
     for (Machine machine : {Machine{2, 3}, Machine{2, 4}, Machine{2, 6}, Machine{32, 0xFFFFFFFF}}) {
         FakeSystem system(VER_PLATFORM_WIN32_NT, machine.processors, machine.activeMask);
         ScopedFrontendPlatform useSystem(system);
+        ScopedProcessPlatform useProcessors(system);
         ModalDriver dialogs;
         EXPECT_TRUE(CheckPlatform())
             << machine.processors << " processors, mask " << machine.activeMask;

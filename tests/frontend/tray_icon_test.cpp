@@ -2,9 +2,9 @@
 // The shell keeps its icons in another process, so a stand-in records what would reach it.
 #include "main_window_fixture.h"
 
-#include "frontend_platform.h"
-#include "main_window.h"
-#include "resource.h"
+#include "frontend/frontend_platform.h"
+#include "frontend/main_window.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@
 namespace {
 
 // The record's first layout ends with the 64-character tip: 88 bytes on i686, 104 on x86_64.
-constexpr DWORD FIRST_LAYOUT_SIZE = offsetof(NOTIFYICONDATAA, szTip) + 64;
+constexpr DWORD kFirstLayoutSize = offsetof(NOTIFYICONDATAA, szTip) + 64;
 
 struct IconCall {
     DWORD message = 0xFFFFFFFF;
@@ -48,7 +48,7 @@ class TrayIconTest : public MainWindowTest {
         ASSERT_EQ(callsBefore + 1, shell_.calls.size());
         const IconCall& call = shell_.calls.back();
         EXPECT_EQ(static_cast<DWORD>(NIM_ADD), call.message);
-        EXPECT_EQ(FIRST_LAYOUT_SIZE, call.record.cbSize);
+        EXPECT_EQ(kFirstLayoutSize, call.record.cbSize);
         EXPECT_EQ(window_, call.record.hWnd);
         EXPECT_EQ(31415u, call.record.uID);
         EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), call.record.uFlags);
@@ -118,7 +118,7 @@ TEST_F(TrayIconTest, OnlyALeftDoubleClickOnTheIconRestores) {
     ASSERT_EQ(2u, shell_.calls.size());
     const IconCall& removal = shell_.calls.back();
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), removal.message);
-    EXPECT_EQ(FIRST_LAYOUT_SIZE, removal.record.cbSize);
+    EXPECT_EQ(kFirstLayoutSize, removal.record.cbSize);
     EXPECT_EQ(window_, removal.record.hWnd);
     EXPECT_EQ(31415u, removal.record.uID);
     EXPECT_EQ(0u, removal.record.uFlags);

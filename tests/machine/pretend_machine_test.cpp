@@ -4,7 +4,7 @@
 #include "backend_server.h"
 #include "main_window_fixture.h"
 #include "pid_arrays.h"
-#include "resource.h"
+#include "frontend/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -154,7 +154,7 @@ TEST(OnePretendProcessor, ProgramShowsOnlyTheProcessorCountBoxAndEnds) {
     SYSTEM_INFO info{};
     ::GetSystemInfo(&info);
     ASSERT_EQ(1u, info.dwNumberOfProcessors) << "to be run by pretend-machine.sh on processor 0";
-    HelperProcess program(TestProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe");
+    HelperProcess program(ProgramDirectory() + "..\\..\\bin\\Tandrel Pro.exe");
     HWND box = nullptr;
     for (int wait = 0; wait < 600 && box == nullptr; ++wait, ::Sleep(50))
         box = ::FindWindowA(nullptr, "Tandrel Pro");

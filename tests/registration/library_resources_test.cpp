@@ -1,5 +1,5 @@
 // The registration resources of the built library, read as an installer or tool reads them.
-#include "unique_handle.h"
+#include "common/unique_handle.h"
 
 #include <gtest/gtest.h>
 

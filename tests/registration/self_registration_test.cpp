@@ -1,6 +1,7 @@
 // DllRegisterServer and DllUnregisterServer of the built library on Wine's real registry.
 #include "tandrel_pro.h"
-#include "unique_handle.h"
+#include "common/ole_owners.h"
+#include "common/unique_handle.h"
 
 #include <gtest/gtest.h>
 #include <oleauto.h>
@@ -51,10 +52,9 @@ std::string ValueOf(const std::string& path, const char* name = "") {
 }
 
 void CreateKey(const std::string& path) {
-    HKEY created = nullptr;
+    UniqueRegistryKey created;
     ASSERT_EQ(ERROR_SUCCESS, ::RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0,
-                                               KEY_ALL_ACCESS, nullptr, &created, nullptr));
-    ::RegCloseKey(created);
+                                               KEY_ALL_ACCESS, nullptr, created.put(), nullptr));
 }
 
 void RemoveEverything() {
@@ -96,12 +96,11 @@ bool TypeLibraryRegistered() {
 }
 
 std::string RegisteredTypeLibraryPath() {
-    BSTR path = nullptr;
-    if (FAILED(::QueryPathOfRegTypeLib(LIBID_TandrelPro, 1, 0, 0, &path)))
+    UniqueBstr path;
+    if (FAILED(::QueryPathOfRegTypeLib(LIBID_TandrelPro, 1, 0, 0, path.put())))
         return "<absent>";
     char text[MAX_PATH * 2] = {};
-    ::WideCharToMultiByte(CP_ACP, 0, path, -1, text, sizeof text, nullptr, nullptr);
-    ::SysFreeString(path);
+    ::WideCharToMultiByte(CP_ACP, 0, path.get(), -1, text, sizeof text, nullptr, nullptr);
     return text;
 }
 

@@ -2,35 +2,23 @@
 
 #include <gtest/gtest.h>
 
-std::string TestProgramDirectory() {
-    char path[MAX_PATH] = {};
-    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path);
-    return directory.substr(0, directory.find_last_of("\\/") + 1);
-}
+#include <utility>
 
 HelperProcess::HelperProcess(const std::string& program) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    std::string commandLine = "\"" + program + "\"";
-    if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                          nullptr, &startup, &info)) {
-        ADD_FAILURE() << "cannot start " << program << ", error " << ::GetLastError();
+    StartedHelper started = StartHelper(program);
+    if (!started.process) {
+        ADD_FAILURE() << "cannot start " << program << ", error " << started.error;
         return;
     }
-    ::CloseHandle(info.hThread);
-    process_.reset(info.hProcess);
-    pid_ = info.dwProcessId;
+    process_ = std::move(started.process);
+    pid_ = started.pid;
     // Wait until the process runs its own code, so that its module list can be read.
-    ::WaitForInputIdle(info.hProcess, 5000);
+    ::WaitForInputIdle(process_.get(), 5000);
 }
 
 HelperProcess::~HelperProcess() {
-    if (process_) {
-        ::TerminateProcess(process_.get(), 0);
-        ::WaitForSingleObject(process_.get(), 5000);
-    }
+    if (process_)
+        EndHelper(process_.get());
 }
 
 AffinityMask MaskOf(HANDLE process) {

@@ -1,19 +1,17 @@
 // Real processes for the tests: copies of waiter.exe that are always ended with their owner.
 #pragma once
 
-#include "affinity_mask.h"
-#include "unique_handle.h"
+#include "common/affinity_mask.h"
+#include "common/unique_handle.h"
+#include "helper_kit.h"
 
 #include <string>
 #include <vector>
 
-// The directory of the running test program, with a trailing backslash.
-std::string TestProgramDirectory();
-
 class HelperProcess {
   public:
     // Starts the given program (by default waiter.exe beside the test program).
-    explicit HelperProcess(const std::string& program = TestProgramDirectory() + "waiter.exe");
+    explicit HelperProcess(const std::string& program = ProgramDirectory() + "waiter.exe");
     ~HelperProcess();
     HelperProcess(HelperProcess&&) = default;
     HelperProcess& operator=(HelperProcess&&) = default;

@@ -9,7 +9,9 @@
 #include <windows.h>
 #include <oleauto.h>
 
-#include "com_ptr.h"
+#include "common/com_ptr.h"
+#include "common/ole_owners.h"
+#include "common/scope_guard.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -38,59 +40,25 @@ std::wstring Widen(const char* text) {
     return wide;
 }
 
-class Bstr {
-  public:
-    Bstr() = default;
-    ~Bstr() { ::SysFreeString(text_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    BSTR* put() {
-        ::SysFreeString(text_);
-        text_ = nullptr;
-        return &text_;
-    }
-    BSTR get() const { return text_; }
-    std::string Narrow() const {
-        char buffer[512] = "";
-        if (text_ != nullptr)
-            ::WideCharToMultiByte(CP_ACP, 0, text_, -1, buffer, sizeof buffer, nullptr, nullptr);
-        return buffer;
-    }
-
-  private:
-    BSTR text_ = nullptr;
-};
+std::string Narrow(const UniqueBstr& text) {
+    char buffer[512] = "";
+    if (text)
+        ::WideCharToMultiByte(CP_ACP, 0, text.get(), -1, buffer, sizeof buffer, nullptr, nullptr);
+    return buffer;
+}
 
 // Attribute blocks of a type description, given back when done.
-class TypeAttr {
-  public:
-    explicit TypeAttr(ITypeInfo* info) : info_(info) {
-        Check(info->GetTypeAttr(&attr_), "GetTypeAttr");
-    }
-    ~TypeAttr() { info_->ReleaseTypeAttr(attr_); }
-    TypeAttr(const TypeAttr&) = delete;
-    TypeAttr& operator=(const TypeAttr&) = delete;
-    const TYPEATTR* operator->() const { return attr_; }
+UniqueTypeAttr TypeAttrOf(ITypeInfo* info) {
+    UniqueTypeAttr attr(info);
+    Check(info->GetTypeAttr(attr.put()), "GetTypeAttr");
+    return attr;
+}
 
-  private:
-    ITypeInfo* info_;
-    TYPEATTR* attr_ = nullptr;
-};
-
-class FuncDesc {
-  public:
-    FuncDesc(ITypeInfo* info, UINT index) : info_(info) {
-        Check(info->GetFuncDesc(index, &desc_), "GetFuncDesc");
-    }
-    ~FuncDesc() { info_->ReleaseFuncDesc(desc_); }
-    FuncDesc(const FuncDesc&) = delete;
-    FuncDesc& operator=(const FuncDesc&) = delete;
-    FUNCDESC* get() const { return desc_; }
-
-  private:
-    ITypeInfo* info_;
-    FUNCDESC* desc_ = nullptr;
-};
+UniqueFuncDesc FuncDescOf(ITypeInfo* info, UINT index) {
+    UniqueFuncDesc desc(info);
+    Check(info->GetFuncDesc(index, desc.put()), "GetFuncDesc");
+    return desc;
+}
 
 bool RefersToUserType(const TYPEDESC& type) {
     if (type.vt == VT_USERDEFINED)
@@ -102,7 +70,7 @@ bool RefersToUserType(const TYPEDESC& type) {
 
 // A dual interface reads back as its dispatch view; its vtable view is the one to write.
 ComPtr<ITypeInfo> WritableView(ITypeInfo* info) {
-    TypeAttr attr(info);
+    UniqueTypeAttr attr = TypeAttrOf(info);
     if (attr->typekind == TKIND_DISPATCH && (attr->wTypeFlags & TYPEFLAG_FDUAL) != 0) {
         HREFTYPE vtableView = 0;
         Check(info->GetRefTypeOfImplType(-1, &vtableView), "GetRefTypeOfImplType(-1)");
@@ -145,7 +113,7 @@ class LibraryCopy {
         Check(source_->GetLibAttr(&attr), "GetLibAttr");
         TLIBATTR copy = *attr;
         source_->ReleaseTLibAttr(attr);
-        Bstr name, doc, helpFile;
+        UniqueBstr name, doc, helpFile;
         DWORD helpContext = 0;
         Check(source_->GetDocumentation(-1, name.put(), doc.put(), &helpContext, helpFile.put()),
               "GetDocumentation of the library");
@@ -166,16 +134,16 @@ class LibraryCopy {
         ComPtr<ITypeInfo> original;
         Check(source_->GetTypeInfo(index, original.put()), "GetTypeInfo");
         Description description{WritableView(original.get()), {}};
-        TypeAttr attr(description.source.get());
-        Bstr name;
+        UniqueTypeAttr attr = TypeAttrOf(description.source.get());
+        UniqueBstr name;
         Check(source_->GetDocumentation(index, name.put(), nullptr, nullptr, nullptr),
               "GetDocumentation");
         ComPtr<ICreateTypeInfo> created;
         Check(target_->CreateTypeInfo(name.get(), attr->typekind, created.put()),
-              "CreateTypeInfo " + name.Narrow());
+              "CreateTypeInfo " + Narrow(name));
         description.target = created.As<ICreateTypeInfo2>();
         if (!description.target)
-            throw Failure{E_NOINTERFACE, "ICreateTypeInfo2 of " + name.Narrow()};
+            throw Failure{E_NOINTERFACE, "ICreateTypeInfo2 of " + Narrow(name)};
         descriptions_.push_back(std::move(description));
     }
 
@@ -201,18 +169,18 @@ class LibraryCopy {
     void FillDescription(UINT index) {
         ITypeInfo* source = descriptions_[index].source.get();
         ICreateTypeInfo2* target = descriptions_[index].target.get();
-        TypeAttr attr(source);
-        Bstr name, doc;
+        UniqueTypeAttr attr = TypeAttrOf(source);
+        UniqueBstr name, doc;
         DWORD helpContext = 0;
         Check(source_->GetDocumentation(index, name.put(), doc.put(), &helpContext, nullptr),
               "GetDocumentation");
-        Check(target->SetGuid(attr->guid), "SetGuid " + name.Narrow());
+        Check(target->SetGuid(attr->guid), "SetGuid " + Narrow(name));
         Check(target->SetVersion(attr->wMajorVerNum, attr->wMinorVerNum), "SetVersion");
         if (doc.get() != nullptr)
-            Check(target->SetDocString(doc.get()), "SetDocString " + name.Narrow());
+            Check(target->SetDocString(doc.get()), "SetDocString " + Narrow(name));
         Check(target->SetHelpContext(helpContext), "SetHelpContext");
         if (attr->cVars != 0)
-            throw Failure{E_NOTIMPL, name.Narrow() + " has variables, which are not copied"};
+            throw Failure{E_NOTIMPL, Narrow(name) + " has variables, which are not copied"};
 
         for (UINT implIndex = 0; implIndex < attr->cImplTypes; ++implIndex) {
             HREFTYPE sourceReference = 0;
@@ -221,7 +189,7 @@ class LibraryCopy {
             ComPtr<ITypeInfo> implemented;
             Check(source->GetRefTypeInfo(sourceReference, implemented.put()), "GetRefTypeInfo");
             Check(target->AddImplType(implIndex, Reference(target, implemented.get())),
-                  "AddImplType " + name.Narrow());
+                  "AddImplType " + Narrow(name));
             INT flags = 0;
             Check(source->GetImplTypeFlags(implIndex, &flags), "GetImplTypeFlags");
             if (attr->typekind == TKIND_COCLASS)
@@ -236,8 +204,8 @@ class LibraryCopy {
         if (attr->typekind == TKIND_INTERFACE && lastSlot >= 0)
             vtableSizes_[index] = static_cast<SHORT>((lastSlot + 1) * targetPointerSize_);
 
-        Check(target->SetTypeFlags(attr->wTypeFlags), "SetTypeFlags " + name.Narrow());
-        Check(target->LayOut(), "LayOut " + name.Narrow());
+        Check(target->SetTypeFlags(attr->wTypeFlags), "SetTypeFlags " + Narrow(name));
+        Check(target->LayOut(), "LayOut " + Narrow(name));
     }
 
     void AddDispatch(ICreateTypeInfo2* target, UINT implIndex) {
@@ -253,7 +221,7 @@ class LibraryCopy {
 
     // Copies one function; returns its vtable slot.
     SHORT CopyFunction(ITypeInfo* source, ICreateTypeInfo2* target, UINT funcIndex) {
-        FuncDesc desc(source, funcIndex);
+        UniqueFuncDesc desc = FuncDescOf(source, funcIndex);
         FUNCDESC* func = desc.get();
         if (RefersToUserType(func->elemdescFunc.tdesc))
             throw Failure{E_NOTIMPL, "a user-defined result type is not copied"};
@@ -266,15 +234,18 @@ class LibraryCopy {
         written.oVft = static_cast<SHORT>(func->oVft / SHORT{sizeof(void*)} * targetPointerSize_);
         Check(target->AddFuncDesc(funcIndex, &written), "AddFuncDesc");
 
+        // The names go to the writer as one array, so no owner per name: they are freed together.
         std::vector<BSTR> names(func->cParams + 1, nullptr);
+        ScopeGuard freeNames([&names] {
+            for (BSTR name : names)
+                ::SysFreeString(name);
+        });
         UINT nameCount = 0;
         Check(source->GetNames(func->memid, names.data(), names.size(), &nameCount), "GetNames");
-        HRESULT named = target->SetFuncAndParamNames(funcIndex, names.data(), nameCount);
-        for (BSTR name : names)
-            ::SysFreeString(name);
-        Check(named, "SetFuncAndParamNames");
+        Check(target->SetFuncAndParamNames(funcIndex, names.data(), nameCount),
+              "SetFuncAndParamNames");
 
-        Bstr doc;
+        UniqueBstr doc;
         DWORD helpContext = 0;
         Check(source->GetDocumentation(func->memid, nullptr, doc.put(), &helpContext, nullptr),
               "GetDocumentation of a function");
