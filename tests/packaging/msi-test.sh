@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The installers under Wine's 64-bit msiexec, in fresh copies of a prepared prefix. The x64 one:
-# an installer of the old layout (folder "Tandrel Pro", 64-bit view only) at a lower version is
-# installed and upgraded; the upgrade's files in both program folders, the old folder gone, the
-# shortcut, the Apps & Features entry and the class's registry rows of both views (compared with
-# what regsvr32 writes in another copy); script clients; the program, started while Explorer shows
-# its folder; a downgrade refused; and an uninstall that leaves nothing behind in either view.
+# an installer of the old layout (folder "Tandrel Pro", 64-bit view only) at 1.0.0.1, its last
+# version, is installed and upgraded; the upgrade's files in both program folders, the old
+# folder gone, the shortcut, the Apps & Features entry and the class's registry rows of both
+# views (compared with what regsvr32 writes in another copy); script clients; the program, started
+# while Explorer shows its folder; a downgrade refused; and an uninstall that leaves nothing
+# behind in either view.
 # The x86 one refuses 64-bit Windows and changes nothing.
 #
 #   msi-test.sh BUILD_DIR I686_BUILD_DIR VERSION CLASS_GUID LIBRARY_GUID INTERFACE_GUID
@@ -17,8 +18,9 @@ msi_x86="$build32/packages/TandrelPro-$version-x86.msi"
 work="$build/tests/packaging/msi"
 rm -rf "$work" && mkdir -p "$work"
 
-# Windows Installer compares only the first three fields when it looks for related versions.
-lower_version=0.0.1.0
+# The last version of the old layout. Windows Installer compares only the first three fields when
+# it looks for related versions, so the product's own version must be above 1.0.0.x.
+lower_version=1.0.0.1
 lower_msi="$work/TandrelPro-$lower_version-x64.msi"
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
 mkdir "$work/old" && cp "$build/bin/Tandrel Pro.exe" "$build/bin/Tandrel Pro BE.dll" "$here/old-layout.wxs" "$work/old/"
