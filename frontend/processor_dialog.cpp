@@ -3,6 +3,7 @@
 #include "common/dialog_binding.h"
 #include "engine/affinity.h"
 #include "frontend/processor_box_columns.h"
+#include "frontend/processor_selector.h"
 #include "frontend/program_title.h"
 #include "frontend/resource.h"
 
@@ -50,13 +51,13 @@ class ProcessorDialog {
         case WM_COMMAND:
             return HandleCommand(HIWORD(wParam), LOWORD(wParam), reinterpret_cast<HWND>(lParam));
         default:
-            return FALSE;
+            return selector_.HandleMessage(message, wParam) ? TRUE : FALSE;
         }
     }
 
   private:
-    // A check box toggles itself; only the two buttons need us.
-    INT_PTR HandleCommand(WORD /*notificationCode*/, WORD commandId, HWND /*control*/) {
+    // A check box toggles itself; only the two buttons and the selector need us.
+    INT_PTR HandleCommand(WORD notificationCode, WORD commandId, HWND /*control*/) {
         switch (commandId) {
         case IDOK:
             OnOk();
@@ -65,7 +66,7 @@ class ProcessorDialog {
             OnCancel();
             return TRUE;
         default:
-            return FALSE;
+            return selector_.OnCommand(notificationCode, commandId) ? TRUE : FALSE;
         }
     }
 
@@ -82,6 +83,7 @@ class ProcessorDialog {
             else if ((initialMask & bit) != 0)
                 ::CheckDlgButton(dialogWindow_, IDC_CPU_FIRST + k, BST_CHECKED);
         }
+        selector_.Attach(dialogWindow_, present, boxCount_);
     }
 
     AffinityMask CollectCheckedMask() const {
@@ -109,6 +111,7 @@ class ProcessorDialog {
     HWND dialogWindow_;
     AffinityMask* resultMask_;
     int boxCount_ = 0;
+    ProcessorSelector selector_;
 };
 } // namespace
 

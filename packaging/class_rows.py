@@ -1,11 +1,17 @@
 #!/usr/bin/env python3
-"""Writes the installer's registry rows for the automation class (a WiX include file).
+"""Writes an installer's registry rows for the automation class (a WiX include file).
 
 The class's rows come from the library's own registry script, so that the package writes exactly
 what DllRegisterServer writes; the type library's and the interface's rows are the ones that
-RegisterTypeLib adds for them (in both registry views, as it does for an automation interface).
+RegisterTypeLib adds for them. Each registry view gets the rows that its own regsvr32 writes
+for its own library:
 
-  class_rows.py SCRIPT LIBID LIBRARY_VERSION LIBRARY_HELP IID INTERFACE_NAME OUT
+  x64  ClassRows64, the 64-bit view: the x64 library (file BackendFile in INSTALLDIR), and the
+       type library's key, which both views share, with both libraries' entries;
+       ClassRows32, the 32-bit view: the i686 library (file Backend32File in INSTALLDIR32).
+  x86  ClassRows32, the only view: the i686 library (file BackendFile in INSTALLDIR).
+
+  class_rows.py SCRIPT LIBID LIBRARY_VERSION LIBRARY_HELP IID INTERFACE_NAME x64|x86 OUT
 """
 import re
 import sys
@@ -15,8 +21,8 @@ from xml.sax.saxutils import quoteattr
 AUTOMATION_MARSHALER = "{00020424-0000-0000-C000-000000000046}"
 # RegisterTypeLib records the library's flags with "has a disk image" added.
 LIBRARY_FLAGS = "8"
-MODULE_PATH = "[#BackendFile]"
-INSTALL_DIR = "[INSTALLDIR]"
+# Where a row names the library; filled in for each view.
+MODULE_MARK = "\0module\0"
 
 # Tokens stand apart by white space; a block opens with a token that is exactly "{".
 TOKEN = re.compile(r"\s*(?:'((?:[^']|'')*)'|(\S+))")
@@ -72,7 +78,7 @@ class Reader:
                 raise ScriptError(f"unknown variable %{variable}%")
         # Brackets are Windows Installer's property references; the script's text is literal.
         data = re.sub(r"[\[\]]", lambda bracket: f"[\\{bracket.group()}]", data)
-        return re.sub(r"%MODULE%", MODULE_PATH, data, flags=re.IGNORECASE)
+        return re.sub(r"%MODULE%", MODULE_MARK, data, flags=re.IGNORECASE)
 
     def Block(self, parent, parent_foreign):
         if self.Next() != ("mark", "{"):
@@ -108,12 +114,13 @@ class Reader:
         return self
 
 
-def TypeLibraryRows(libid, version, help_text):
+def TypeLibraryRows(libid, version, help_text, platforms, help_dir):
+    """platforms: (system kind key, library file) for each library recorded in this view."""
     base = f"TypeLib\\{libid}"
     values = [(f"{base}\\{version}", None, help_text),
-              (f"{base}\\{version}\\FLAGS", None, LIBRARY_FLAGS),
-              (f"{base}\\{version}\\0\\win64", None, MODULE_PATH),
-              (f"{base}\\{version}\\HELPDIR", None, INSTALL_DIR)]
+              (f"{base}\\{version}\\FLAGS", None, LIBRARY_FLAGS)]
+    values += [(f"{base}\\{version}\\0\\{kind}", None, module) for kind, module in platforms]
+    values.append((f"{base}\\{version}\\HELPDIR", None, help_dir))
     return [(base, "*")], values
 
 
@@ -145,22 +152,45 @@ def Component(component_id, win64, keys, values):
     return lines
 
 
+# Per layout: (component, 64-bit view, library file, its folder, the type library's entries by
+# system kind, or None where another component writes the shared type library key). Each
+# component lives in its library's folder, so that a 32-bit component never sits in a 64-bit one.
+# 64-bit Windows keeps one TypeLib key for both views (it is not redirected), so one component
+# alone writes it: two would fight over its help directory.
+LAYOUTS = {
+    "x64": [("ClassRows64", True, "BackendFile", "INSTALLDIR",
+             [("win32", "[#Backend32File]"), ("win64", "[#BackendFile]")]),
+            ("ClassRows32", False, "Backend32File", "INSTALLDIR32", None)],
+    "x86": [("ClassRows32", False, "BackendFile", "INSTALLDIR", [("win32", "[#BackendFile]")])],
+}
+
+
+def ViewRows(reader, libid, version, help_text, iid, interface_name, module, folder, platforms):
+    keys = list(reader.keys)
+    values = [(key, name, value.replace(MODULE_MARK, module)) for key, name, value in reader.values]
+    if platforms is not None:
+        library_keys, library_values = TypeLibraryRows(libid, version, help_text, platforms, folder)
+        keys += library_keys
+        values += library_values
+    interface_keys, interface_values = InterfaceRows(iid, interface_name, libid, version)
+    return keys + interface_keys, values + interface_values
+
+
 def main(arguments):
-    if len(arguments) != 7:
+    if len(arguments) != 8 or arguments[6] not in LAYOUTS:
         sys.exit(__doc__)
-    script, libid, version, help_text, iid, interface_name, out = arguments
+    script, libid, version, help_text, iid, interface_name, layout, out = arguments
     with open(script, encoding="utf-8-sig") as f:
         reader = Reader(f.read()).Read()
-    library_keys, library_values = TypeLibraryRows(libid, version, help_text)
-    interface_keys, interface_values = InterfaceRows(iid, interface_name, libid, version)
     lines = ['<?xml version="1.0" encoding="utf-8"?>',
              f"<!-- Written by class_rows.py from {script.rsplit('/', 1)[-1]}; do not edit. -->",
              "<Include>"]
-    lines += Component("ClassRows64", True, reader.keys + library_keys + interface_keys,
-                       reader.values + library_values + interface_values)
-    # The 32-bit view, where RegisterTypeLib also records the library and its interface.
-    lines += Component("ClassRows32", False, library_keys + interface_keys,
-                       library_values + interface_values)
+    for component, win64, file_id, folder, platforms in LAYOUTS[layout]:
+        keys, values = ViewRows(reader, libid, version, help_text, iid, interface_name,
+                                f"[#{file_id}]", f"[{folder}]", platforms)
+        lines.append(f'<DirectoryRef Id="{folder}">')
+        lines += Component(component, win64, keys, values)
+        lines.append("</DirectoryRef>")
     lines.append("</Include>")
     with open(out, "w", encoding="utf-8") as f:
         f.write("\n".join(lines) + "\n")

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Fills the winget and Scoop manifest templates with the real packages' names, hashes and the
-installer's product and upgrade codes, read from the files in PACKAGES_DIR.
+installers' product and upgrade codes, read from the files in PACKAGES_DIR.
 
   write_manifests.py PACKAGES_DIR VERSION DOWNLOAD_URL HOMEPAGE
 
@@ -33,16 +33,18 @@ def main(arguments):
         sys.exit(__doc__)
     packages, version, download_url, homepage = pathlib.Path(arguments[0]), *arguments[1:]
     base = f"TandrelPro-{version}"
-    files = {"msi": packages / f"{base}-x64.msi", "zip_x64": packages / f"{base}-x64.zip",
-             "zip_x86": packages / f"{base}-x86.zip"}
+    files = {"msi_x64": packages / f"{base}-x64.msi", "msi_x86": packages / f"{base}-x86.msi",
+             "zip_x64": packages / f"{base}-x64.zip", "zip_x86": packages / f"{base}-x86.zip"}
     missing = [str(path) for path in files.values() if not path.is_file()]
     if missing:
         sys.exit("write_manifests.py: missing " + ", ".join(missing))
-    properties = MsiProperties(files["msi"])
-    if properties.get("ProductVersion") != version:
-        sys.exit(f"write_manifests.py: {files['msi']} is version {properties.get('ProductVersion')}")
-    values = {"version": version, "download_url": download_url.rstrip("/"), "homepage": homepage,
-              "product_code": properties["ProductCode"], "upgrade_code": properties["UpgradeCode"]}
+    values = {"version": version, "download_url": download_url.rstrip("/"), "homepage": homepage}
+    for kind in ("msi_x64", "msi_x86"):
+        properties = MsiProperties(files[kind])
+        if properties.get("ProductVersion") != version:
+            sys.exit(f"write_manifests.py: {files[kind]} is version {properties.get('ProductVersion')}")
+        values[f"{kind}_product_code"] = properties["ProductCode"]
+        values[f"{kind}_upgrade_code"] = properties["UpgradeCode"]
     for kind, path in files.items():
         values[f"{kind}_name"] = path.name
         values[f"{kind}_sha256"] = Sha256(path)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds the x86_64 target with its benchmark programs, runs every benchmark
-# once under Wine and writes the results into build/win64/bench/: one CSV per kind (samples,
+# once under Wine (the processor dialog's on a pretend machine, tests/machine/pretend-machine.sh,
+# which needs root) and writes the results into build/win64/bench/: one CSV per kind (samples,
 # summary, ratios, values), summary.md (the tables of the README) and bench.png (the plot).
 # Repetitions per figure: BENCH_REPETITIONS (each program has its own default).
 set -eu
@@ -33,6 +34,18 @@ for program in "${programs[@]}"; do
     fi
 done
 cmake/wine-env.sh stop "$build"
+
+# The processor dialog on a machine whose topology offers a choice: a Wine environment of its own
+# that pretends to have 32 processors, two threads per core and two last-level caches.
+echo "bench: processor_dialog"
+if ! TANDREL_WINE_TIMEOUT=600 bash tests/machine/pretend-machine.sh \
+    "processors=32 smt=16 cache=3:96M:0-7,16-23 cache=3:32M:8-15,24-31" "$build" \
+    "$build/bench/bin/processor_dialog_bench.exe" "$results_windows" "${BENCH_REPETITIONS:-0}" \
+    >"$out/logs/processor_dialog.log" 2>&1; then
+    echo "bench: processor_dialog failed, see $out/logs/processor_dialog.log" >&2
+    status=1
+fi
+programs+=(processor_dialog)
 
 for kind in samples summary ratios values; do
     files=()

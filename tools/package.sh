@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds both targets and writes every package into build/packages/: the x64 installer, the x64
-# and x86 zips (each with its .sha256) and the winget and Scoop manifests, which are then checked
-# against their schemas and the files.
+# Builds both targets and writes every package into build/packages/: the x64 and x86 installers,
+# the x64 and x86 zips (each with its .sha256) and the winget and Scoop manifests, which are then
+# checked against their schemas and the files. The x64 installer carries the i686 library too.
 #
 #   tools/package.sh
 #
@@ -10,7 +10,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
-for preset in win64 win32; do
+for preset in win32 win64; do
     cmake --preset "$preset"
     cmake --build --preset "$preset"
 done

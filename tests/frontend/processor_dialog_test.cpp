@@ -6,10 +6,14 @@
 #include "engine/process_platform.h"
 #include "modal_driver.h"
 #include "frontend/resource.h"
+#include "frontend/topology_platform.h"
+#include "processor_dialog_reader.h"
 
 #include <gtest/gtest.h>
 
+#include <bitset>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <new>
 #include <string>
@@ -233,4 +237,108 @@ TEST_F(ProcessorDialogTest, EndsAtOnceAsACancelWhenItsObjectCannotBeMade) {
     EXPECT_TRUE(nothrowAllocationFailed) << "the dialog's object was not made with new (nothrow)";
     EXPECT_FALSE(shownWithoutObject);
     EXPECT_EQ(kUntouched, result_);
+}
+
+namespace {
+// Answers as a system whose cores are of several classes, which Wine cannot pretend, or as one
+// whose topology call fails.
+class FakeTopology : public TopologyPlatform {
+  public:
+    struct Core {
+        AffinityMask processors;
+        BYTE efficiencyClass;
+    };
+    explicit FakeTopology(std::vector<Core> cores) : cores_(std::move(cores)) {}
+
+    BOOL LogicalProcessorInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
+                                     DWORD* length) override {
+        if (cores_.empty()) {
+            ::SetLastError(ERROR_INVALID_FUNCTION);
+            return FALSE;
+        }
+        constexpr DWORD kRecord = offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Processor) +
+                                  sizeof(PROCESSOR_RELATIONSHIP);
+        const DWORD needed = static_cast<DWORD>(cores_.size()) * kRecord;
+        if (buffer == nullptr || *length < needed) {
+            *length = needed;
+            ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return FALSE;
+        }
+        auto* bytes = reinterpret_cast<BYTE*>(buffer);
+        std::memset(bytes, 0, needed);
+        for (const Core& core : cores_) {
+            auto* record = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(bytes);
+            record->Relationship = RelationProcessorCore;
+            record->Size = kRecord;
+            record->Processor.Flags =
+                std::bitset<kMaskProcessors>(core.processors).count() > 1 ? LTP_PC_SMT : 0;
+            record->Processor.Reserved[0] = core.efficiencyClass; // EfficiencyClass
+            record->Processor.GroupCount = 1;
+            record->Processor.GroupMask[0].Mask = core.processors;
+            bytes += kRecord;
+        }
+        *length = needed;
+        return TRUE;
+    }
+
+  private:
+    std::vector<Core> cores_;
+};
+} // namespace
+
+TEST_F(ProcessorDialogTest, CoreClassesAreOfferedAndAFailingTopologyLeavesTheTemplate) {
+    const struct {
+        const char* machine;
+        DWORD_PTR active;
+        std::vector<FakeTopology::Core> cores; // none: the call fails
+        std::vector<std::string> entries;
+        std::vector<AffinityMask> ticks;
+        int described;
+        std::string description;
+    } machines[] = {
+        {"two classes",
+         0xFF,
+         {{0x01, 1}, {0x02, 1}, {0x04, 1}, {0x08, 1}, {0x10, 0}, {0x20, 0}, {0x40, 0}, {0x80, 0}},
+         {"All processors", "Performance cores", "Efficiency cores"},
+         {0xFF, 0x0F, 0xF0},
+         5,
+         "CPU 5: core 5, efficiency class 0"},
+        {"three classes",
+         0x3F,
+         {{0x03, 2}, {0x04, 1}, {0x08, 1}, {0x10, 0}, {0x20, 0}},
+         {"All processors", "One thread per core", "Performance cores", "Efficiency cores"},
+         {0x3F, 0x3D, 0x03, 0x3C},
+         1,
+         "CPU 1: core 0 (2 threads), efficiency class 2"},
+        {"failing call", 0x3, {}, {}, {}, 0, ""},
+    };
+    for (const auto& machine : machines) {
+        SCOPED_TRACE(machine.machine);
+        FakeTopology topology(machine.cores);
+        ScopedTopologyPlatform scoped(topology);
+        ProcessorDialogView view;
+        std::vector<AffinityMask> ticked;
+        user.Then([&](HWND dialog) {
+            view = ReadProcessorDialog(dialog);
+            for (size_t i = 0; i < view.entries.size(); ++i) {
+                ChooseWithArrowKeys(dialog, static_cast<int>(i));
+                ticked.push_back(TickedProcessors(dialog));
+            }
+            if (view.entries.empty())
+                ::SendDlgItemMessageA(dialog, IDC_CPU_FIRST + 1, BM_CLICK, 0, 0);
+            ModalDriver::Click(IDOK)(dialog);
+        });
+        EXPECT_TRUE(Show(machine.active, 0));
+        EXPECT_EQ(machine.entries, view.entries);
+        EXPECT_EQ(machine.ticks, ticked);
+        if (machine.cores.empty()) {
+            EXPECT_EQ(35, view.controls);
+            EXPECT_TRUE(view.tooltips.empty());
+            EXPECT_EQ(AffinityMask{0x2}, result_);
+        } else {
+            EXPECT_EQ(machine.description, view.tooltips[machine.described]);
+            EXPECT_EQ(machine.ticks.back(), result_);
+        }
+    }
+    ExpectAllAnswered();
 }

@@ -2,7 +2,7 @@
 // end it and a second start. The package tests run it on the program as a package put it on disk,
 // named in the environment:
 //   TANDREL_PROGRAM           the program file (by default the built one)
-//   TANDREL_VERSION           the version its version block must carry ("1.0.0.1")
+//   TANDREL_VERSION           the version its version block must carry ("1.0.1.0")
 //   TANDREL_WINDOW_REPORT     a file to write the screen's DPI and the list's column widths into
 #include "helper_processes.h"
 

@@ -17,6 +17,9 @@ WINGET_SCHEMAS = {"version": "manifest.version.1.10.0.json",
                   "installer": "manifest.installer.1.10.0.json",
                   "defaultLocale": "manifest.defaultLocale.1.10.0.json"}
 
+# A winget architecture and the platform that an installer built for it names.
+MSI_PLATFORMS = {"x64": "x64", "x86": "Intel"}
+
 failures = []
 
 
@@ -64,14 +67,26 @@ def main(arguments):
     Check(f"the winget manifests agree on one version {versions}", len(versions) == 1)
 
     installer = winget.get("installer", {"Installers": []})
+    architectures = [entry["Architecture"] for entry in installer["Installers"]]
+    Check(f"winget offers an installer for each architecture {architectures}",
+          sorted(architectures) == sorted(MSI_PLATFORMS))
     for entry in installer["Installers"]:
-        msi = CheckFile(packages, "winget installer", entry["InstallerUrl"], entry["InstallerSha256"])
+        what = f"winget {entry['Architecture']} installer"
+        msi = CheckFile(packages, what, entry["InstallerUrl"], entry["InstallerSha256"])
         if msi.is_file():
             table = subprocess.run(["msiinfo", "export", str(msi), "Property"], check=True,
                                    capture_output=True, text=True).stdout
             properties = dict(l.rstrip("\r").split("\t", 1) for l in table.splitlines() if "\t" in l)
-            Check("the product code is the installer's", installer["ProductCode"] == properties["ProductCode"])
-            Check("the version is the installer's", properties["ProductVersion"] in versions)
+            summary = subprocess.run(["msiinfo", "suminfo", str(msi)], check=True,
+                                     capture_output=True, text=True).stdout
+            platform = next((l.split(": ", 1)[1].split(";")[0] for l in summary.splitlines()
+                             if l.startswith("Template: ")), None)
+            Check(f"{what} is built for {platform}", platform == MSI_PLATFORMS.get(entry["Architecture"]))
+            codes = [entry.get("ProductCode")] + [e.get("ProductCode") for e in entry.get("AppsAndFeaturesEntries", [])]
+            Check(f"{what}: the product codes are the installer's", set(codes) == {properties["ProductCode"]})
+            upgrade_codes = {e.get("UpgradeCode") for e in entry.get("AppsAndFeaturesEntries", [])}
+            Check(f"{what}: the upgrade code is the installer's", upgrade_codes == {properties["UpgradeCode"]})
+            Check(f"{what}: the version is the installer's", properties["ProductVersion"] in versions)
 
     scoop_path = packages / "manifests" / "scoop" / "tandrel-pro.json"
     scoop = json.loads(scoop_path.read_text(encoding="utf-8"))

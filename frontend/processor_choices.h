@@ -1,0 +1,27 @@
+// What the processor dialog offers to pick in one choice, and what it says of each processor,
+// from the machine's topology.
+#pragma once
+
+#include "common/affinity_mask.h"
+#include "frontend/processor_topology.h"
+
+#include <string>
+#include <vector>
+
+struct ProcessorChoice {
+    std::string text;
+    AffinityMask processors = 0;
+};
+
+// In this order, each only where the machine has it: "All processors"; "One thread per core"
+// (the lowest processor of every core, where some core has several); "Performance cores" (the
+// highest efficiency class) and "Efficiency cores" (every lower one), where there are several
+// classes; "L3 cache 0, 96 MB (0-7,16-23)" for each last-level cache, where there are several;
+// "NUMA node 1 (8-15)" for each node, where there are several. Nothing for an unknown topology.
+std::vector<ProcessorChoice> ProcessorChoices(const ProcessorTopology& topology,
+                                              AffinityMask present);
+
+// The processor's box's tooltip: "CPU 17: core 1 (2 threads), L3 cache 0, NUMA node 0,
+// efficiency class 1". The thread count only for a core of several, the efficiency class only
+// where there are several classes, and the cache and node only where the system lists one.
+std::string DescribeProcessor(const ProcessorTopology& topology, int processor);
