@@ -39,15 +39,18 @@ start_xvfb() {
     if [ -f "$state_dir/xvfb.pid" ] && kill -0 "$(cat "$state_dir/xvfb.pid")" 2>/dev/null; then
         return 0
     fi
-    rm -f "$state_dir/display"
+    # The background job truncates display.tmp only once it runs: the number of an earlier
+    # Xvfb must be gone before, or it would be read and then emptied (DISPLAY=":").
+    rm -f "$state_dir/display" "$state_dir/display.tmp"
     Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 9>&- \
         3>"$state_dir/display.tmp" >>"$state_dir/xvfb.log" 2>&1 &
     echo $! >"$state_dir/xvfb.pid"
     for _ in $(seq 100); do
-        [ -s "$state_dir/display.tmp" ] && break
+        grep -qx '[0-9][0-9]*' "$state_dir/display.tmp" 2>/dev/null && break
         sleep 0.1
     done
-    [ -s "$state_dir/display.tmp" ] || { log "Xvfb did not start"; return 1; }
+    grep -qx '[0-9][0-9]*' "$state_dir/display.tmp" 2>/dev/null \
+        || { log "Xvfb did not write its display number within 10 s"; return 1; }
     echo ":$(tr -d '\n' <"$state_dir/display.tmp")" >"$state_dir/display"
 }
 

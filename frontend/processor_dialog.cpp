@@ -10,6 +10,20 @@
 namespace {
 constexpr INT_PTR kConfirmed = 1;
 
+// Common controls 6 under Wine keep the font of a text control in a block of their own, which
+// they free only for an icon control: every dialog would leave 24 bytes behind. Made icon
+// controls as the dialog goes (already hidden, holding no icon), its text controls free it.
+void LetTextControlsFreeTheirFont(HWND dialog) {
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char className[16] = {};
+        ::GetClassNameA(child, className, sizeof(className));
+        const LONG style = ::GetWindowLongA(child, GWL_STYLE);
+        if (lstrcmpiA(className, "Static") == 0 && (style & SS_TYPEMASK) != SS_ICON)
+            ::SetWindowLongA(child, GWL_STYLE, (style & ~SS_TYPEMASK) | SS_ICON);
+    }
+}
+
 // Lives in ShowProcessorDialog's frame while the modal dialog runs.
 struct ProcessorDialogParameters {
     AffinityMask initialMask;
@@ -26,7 +40,7 @@ class ProcessorDialog {
         : dialogWindow_(window), resultMask_(parameters.resultMask) {
         InitCheckBoxes(parameters.initialMask);
     }
-    virtual ~ProcessorDialog() = default;
+    virtual ~ProcessorDialog() { LetTextControlsFreeTheirFont(dialogWindow_); }
     ProcessorDialog(const ProcessorDialog&) = delete;
     ProcessorDialog& operator=(const ProcessorDialog&) = delete;
 

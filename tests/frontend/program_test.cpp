@@ -73,11 +73,13 @@ class ProgramTest : public ::testing::Test {
     template <typename Steps> void RunUntilItEnds(Steps&& steps) {
         RunningProgram program;
         HWND window = WaitForMainWindow(program);
-        ASSERT_NE(nullptr, window);
+        ASSERT_NE(nullptr, window)
+            << (program.running() ? "no main window shown within 60 s"
+                                  : "the program ended before its main window showed");
         steps(program, window);
         if (HasFatalFailure())
             return; // the program still runs; waiting for its end would only take the guard's time
-        EXPECT_EQ(0u, program.ExitCode());
+        EXPECT_EQ(0u, program.ExitCode()) << "259 (STILL_ACTIVE): not ended within 60 s";
     }
 };
 

@@ -69,14 +69,28 @@ expect_value "$class_key\\InprocServer32" ThreadingModel Apartment
 expect_value "$class_key\\TypeLib" "$libid"
 expect_key "TypeLib\\$libid\\1.0" present
 
-# SCRIPT EXPECTED_BOXES: the script passes, and its boxes were shown in this order.
+# SCRIPT EXPECTED_BOXES: the script passes, and its boxes were shown in this order. The script
+# starts once the answerer has made a window in the session: before, its boxes could find no
+# desktop to open on, and a script that shows none passes all the same.
 run_script() {
-    local script="$1" name stop boxes
+    local script="$1" name stop boxes ready
     name="$(basename "$script")"
-    stop="$out/$name.stop" boxes="$out/$name.boxes"
+    stop="$out/$name.stop" boxes="$out/$name.boxes" ready="$out/$name.ready"
     "$wine_env" run "$build" "$build/tests/bin/box_answerer.exe" "$(winpath "$boxes")" \
-        "$(winpath "$stop")" >"$out/$name.answerer.log" 2>&1 &
+        "$(winpath "$stop")" "$(winpath "$ready")" >"$out/$name.answerer.log" 2>&1 &
     local answerer=$!
+    local waited=0
+    while [ ! -e "$ready" ] && kill -0 $answerer 2>/dev/null && [ $waited -lt 600 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    if [ ! -e "$ready" ]; then
+        touch "$stop"
+        wait $answerer
+        fail "$name: the box answerer did not come up in its session within 60 s:" \
+            "$(tr -d '\r' <"$out/$name.answerer.log" | grep -v '^$' | tail -n 2)"
+        return
+    fi
     wine_run "$out/$name.log" cscript "$(winpath "$script")" "$waiter"
     local rc=$?
     touch "$stop"
