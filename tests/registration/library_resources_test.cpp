@@ -1,5 +1,6 @@
 // The registration resources of the built library, read as an installer or tool reads them.
 #include "common/unique_handle.h"
+#include "tandrel_version.h"
 
 #include <gtest/gtest.h>
 
@@ -89,21 +90,25 @@ TEST(LibraryResources, VersionBlockTellsThatTheFileRegistersItself) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(0x00010000u, fixed->dwFileVersionMS);
-    EXPECT_EQ(0x00000001u, fixed->dwFileVersionLS);
-    EXPECT_EQ(0x00010000u, fixed->dwProductVersionMS);
-    EXPECT_EQ(0x00000001u, fixed->dwProductVersionLS);
+    // The product's one version, as the build wrote it for the resource scripts.
+    constexpr WORD kVersion[] = {TANDREL_VERSION_NUMBERS};
+    const DWORD kVersionMs = MAKELONG(kVersion[1], kVersion[0]);
+    const DWORD kVersionLs = MAKELONG(kVersion[3], kVersion[2]);
+    EXPECT_EQ(kVersionMs, fixed->dwFileVersionMS);
+    EXPECT_EQ(kVersionLs, fixed->dwFileVersionLS);
+    EXPECT_EQ(kVersionMs, fixed->dwProductVersionMS);
+    EXPECT_EQ(kVersionLs, fixed->dwProductVersionLS);
     EXPECT_EQ(static_cast<DWORD>(VOS__WINDOWS32), fixed->dwFileOS);
     EXPECT_EQ(static_cast<DWORD>(VFT_DLL), fixed->dwFileType);
     EXPECT_EQ(0u, fixed->dwFileFlags);
 
     EXPECT_EQ("", VersionString(block, "CompanyName"));
     EXPECT_EQ("Tandrel Pro BE Module", VersionString(block, "FileDescription"));
-    EXPECT_EQ("1, 0, 0, 1", VersionString(block, "FileVersion"));
+    EXPECT_EQ(TANDREL_VERSION_TEXT, VersionString(block, "FileVersion"));
     EXPECT_EQ("Tandrel Pro BE", VersionString(block, "InternalName"));
     EXPECT_EQ("Tandrel Pro BE.DLL", VersionString(block, "OriginalFilename"));
     EXPECT_EQ("Tandrel Pro BE Module", VersionString(block, "ProductName"));
-    EXPECT_EQ("1, 0, 0, 1", VersionString(block, "ProductVersion"));
+    EXPECT_EQ(TANDREL_VERSION_TEXT, VersionString(block, "ProductVersion"));
     EXPECT_EQ("", VersionString(block, "OLESelfRegister"));
     EXPECT_NE("<absent>", VersionString(block, "LegalCopyright"));
 
