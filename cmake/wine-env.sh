@@ -110,8 +110,19 @@ run() {
 once() {
     local was_running=0
     running && was_running=1
+    if [ $was_running -eq 0 ] && [ -d "$WINEPREFIX" ]; then
+        # The server that an earlier call stopped may still be ending (stop gives it 30 s): a
+        # program started meanwhile would reach it as it goes, and die without a word.
+        timeout 60 /usr/lib/wine/wineserver -w >/dev/null 2>&1
+        [ $? -ne 124 ] || log "the wineserver of $WINEPREFIX did not end within 60 s"
+    fi
     run "$@"
     local rc=$?
+    if [ $rc -ne 0 ]; then
+        # A build step has nobody to ask afterwards: what Wine said while it ran is kept here.
+        log "$1 ended with exit code $rc; the last lines of $state_dir/wine.log:"
+        tail -n 20 "$state_dir/wine.log" >&2 2>/dev/null
+    fi
     [ $was_running -eq 1 ] || stop
     return $rc
 }
