@@ -79,6 +79,7 @@ msiexec_timed() { # WHAT EXPECTED_CODE ARGS...
     rc="$(exit_code msi msiexec "${@:3}" /qn)"
     end=$(date +%s.%N)
     expect_equal "$1 (msiexec exit code, $(awk "BEGIN { printf \"%.1f\", $end - $start }") s)" "$2" "$rc"
+    [ "$rc" = "$2" ] || echo "     cmd said: $(said "$prefixes/msi/exit-code.log")"
 }
 
 prefix_copy msi

@@ -8,6 +8,7 @@
 #   prefix_drop NAME           stop the copy's wineserver and Xvfb and delete it
 #   drive_c NAME               the Linux path of a copy's drive C
 #   winpath PATH               a Linux path as Wine sees it
+#   said LOG                   the last lines a program wrote into LOG, on one line
 #   pass TEXT / fail TEXT / expect_equal WHAT EXPECTED ACTUAL / finish
 #
 # Set `build` (the build tree) before sourcing.
@@ -17,6 +18,7 @@ prefixes="$build/tests/packaging/prefixes"
 export TANDREL_WINE_TIMEOUT=120
 
 winpath() { local p="${1//\//\\}"; echo "Z:$p"; }
+said() { tr -d '\r' 2>/dev/null <"$1" | grep -v '^$' | tail -n 3 | paste -sd'|'; }
 
 passed=0 failed=0
 pass() { echo "ok   $*"; passed=$((passed + 1)); }

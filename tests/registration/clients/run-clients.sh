@@ -39,7 +39,7 @@ expect_key() { # KEY present|absent
     wine_run "$out/query.log" reg query "HKCR\\$1"
     local rc=$?
     if { [ "$2" = present ] && [ $rc -eq 0 ]; } || { [ "$2" = absent ] && [ $rc -ne 0 ]; }; then pass "HKCR\\$1 $2"
-    else fail "HKCR\\$1 should be $2 (reg query exit $rc)"; fi
+    else fail "HKCR\\$1 should be $2 (reg query exit $rc: $(tr -d '\r' <"$out/query.log" | grep -v '^$' | tail -n 2))"; fi
 }
 
 progid=orvan.TandrelPro.AffinityManager.1 independent=orvan.TandrelPro.AffinityManager
