@@ -110,7 +110,7 @@ run() {
 once() {
     local was_running=0
     running && was_running=1
-    if [ $was_running -eq 0 ] && [ -d "$WINEPREFIX" ]; then
+    if [ $was_running -eq 0 ]; then
         # The server that an earlier call stopped may still be ending (stop gives it 30 s): a
         # program started meanwhile would reach it as it goes, and die without a word.
         timeout 60 /usr/lib/wine/wineserver -w >/dev/null 2>&1

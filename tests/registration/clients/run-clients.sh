@@ -22,6 +22,7 @@ waiter="$(winpath "$build/tests/bin/waiter.exe")"
 passed=0 failed=0
 pass() { echo "ok   $*"; passed=$((passed + 1)); }
 fail() { echo "FAIL $*"; failed=$((failed + 1)); }
+last_lines() { tr -d '\r' <"$1" | grep -v '^$' | tail -n 2; } # LOG: what a program said last
 wine_run() { # LOG PROGRAM ARGS...: the program's output goes to LOG; returns its exit code
     local log="$1"; shift
     "$wine_env" run "$build" "$@" >"$log" 2>&1
@@ -33,13 +34,13 @@ expect_value() {
     if [ $# -eq 3 ]; then wine_run "$log" reg query "HKCR\\$key" /v "$2"; else wine_run "$log" reg query "HKCR\\$key" /ve; fi
     local rc=$? expected="${!#}"
     if [ $rc -eq 0 ] && grep -qF -- "REG_SZ    $expected" "$log"; then pass "HKCR\\$key ${3:+$2 }= $expected"
-    else fail "HKCR\\$key ${3:+$2 }: exit $rc, $(tr -d '\r' <"$log" | grep -v '^$' | tail -n 2)"; fi
+    else fail "HKCR\\$key ${3:+$2 }: exit $rc, $(last_lines "$log")"; fi
 }
 expect_key() { # KEY present|absent
     wine_run "$out/query.log" reg query "HKCR\\$1"
     local rc=$?
     if { [ "$2" = present ] && [ $rc -eq 0 ]; } || { [ "$2" = absent ] && [ $rc -ne 0 ]; }; then pass "HKCR\\$1 $2"
-    else fail "HKCR\\$1 should be $2 (reg query exit $rc: $(tr -d '\r' <"$out/query.log" | grep -v '^$' | tail -n 2))"; fi
+    else fail "HKCR\\$1 should be $2 (reg query exit $rc: $(last_lines "$out/query.log"))"; fi
 }
 
 progid=orvan.TandrelPro.AffinityManager.1 independent=orvan.TandrelPro.AffinityManager
@@ -88,7 +89,7 @@ run_script() {
         touch "$stop"
         wait $answerer
         fail "$name: the box answerer did not come up in its session within 60 s:" \
-            "$(tr -d '\r' <"$out/$name.answerer.log" | grep -v '^$' | tail -n 2)"
+            "$(last_lines "$out/$name.answerer.log")"
         return
     fi
     wine_run "$out/$name.log" cscript "$(winpath "$script")" "$waiter"
