@@ -15,7 +15,14 @@
 # programs never write into our caller's pipe: their output goes to a file that is printed after.
 set -u
 
-WINE64=/usr/lib/wine/wine64
+# Wine runs without address-space randomisation, and so does every process it starts (the setting
+# is inherited). Debian's wine64 has no preloader to reserve Windows' fixed addresses first, and
+# the kernel puts the program break anywhere up to 1 GB above the loader, which is linked at
+# 0x7d000000: about once in 7,000 starts the young heap covers the shared user data page at
+# 0x7ffe0000, and Wine exits with code 1 before the program runs, saying why only on its err
+# channel. A child that goes that way fails CreateProcess with error 1359. Without randomisation
+# the break starts 48 MB below that page.
+WINE64=(setarch -R /usr/lib/wine/wine64)
 command="${1:?usage: wine-env.sh start|run|stop BUILD_DIR [PROG ARGS...]}"
 build_dir="$(cd "${2:?missing build directory}" && pwd)"
 shift 2
@@ -32,7 +39,7 @@ unset WINELOADER WINESERVER
 log() { echo "wine-env: $*" >&2; }
 
 wine_quiet() { # runs a Wine command whose output nobody needs
-    timeout -k 5 "$1" "$WINE64" "${@:2}" >>"$state_dir/wine.log" 2>&1
+    timeout -k 5 "$1" "${WINE64[@]}" "${@:2}" >>"$state_dir/wine.log" 2>&1
 }
 
 start_xvfb() {
@@ -99,7 +106,7 @@ run() {
     export DISPLAY="$(cat "$state_dir/display")"
     local out
     out="$(mktemp "$state_dir/run.XXXXXX")"
-    timeout -k 10 "${TANDREL_WINE_TIMEOUT:-300}" "$WINE64" "$@" >"$out" 2>&1 </dev/null
+    timeout -k 10 "${TANDREL_WINE_TIMEOUT:-300}" "${WINE64[@]}" "$@" >"$out" 2>&1 </dev/null
     local rc=$?
     cat "$out"
     rm -f "$out"
