@@ -1,20 +1,11 @@
 #include "helper_kit.h"
 
-#include <cstdio>
-
 std::string ProgramDirectory() {
     char path[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string directory(path);
     return directory.substr(0, directory.find_last_of("\\/") + 1);
 }
-
-namespace {
-// Wine answers ERROR_INTERNAL_ERROR when the new process ended during its start-up without an exit
-// code, before it ran any code of its own (seen on a loaded machine): nothing of the caller touched
-// it, so it is started again, a few times at most, and each such end is told.
-constexpr int kStartAttempts = 3;
-} // namespace
 
 StartedHelper StartHelper(const std::string& program, const std::string& arguments,
                           bool inheritHandles) {
@@ -25,17 +16,11 @@ StartedHelper StartHelper(const std::string& program, const std::string& argumen
     std::string commandLine = "\"" + program + "\"";
     if (!arguments.empty())
         commandLine += " " + arguments;
-    for (int attempt = 1;; ++attempt) {
-        if (::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
-                             inheritHandles ? TRUE : FALSE, 0, nullptr, nullptr, &startup, &info))
-            break;
+    if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr,
+                          inheritHandles ? TRUE : FALSE, 0, nullptr, nullptr, &startup, &info)) {
         started.error = ::GetLastError();
-        if (started.error != ERROR_INTERNAL_ERROR || attempt == kStartAttempts)
-            return started;
-        std::fprintf(stderr, "%s ended during its start-up (error 1359), start %d of %d\n",
-                     program.c_str(), attempt, kStartAttempts);
+        return started;
     }
-    started.error = ERROR_SUCCESS;
     ::CloseHandle(info.hThread);
     started.process.reset(info.hProcess);
     started.pid = info.dwProcessId;
