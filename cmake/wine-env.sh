@@ -15,14 +15,7 @@
 # programs never write into our caller's pipe: their output goes to a file that is printed after.
 set -u
 
-# Wine runs without address-space randomisation, and so does every process it starts (the setting
-# is inherited). Debian's wine64 has no preloader to reserve Windows' fixed addresses first, and
-# the kernel puts the program break anywhere up to 1 GB above the loader, which is linked at
-# 0x7d000000: about once in 7,000 starts the young heap covers the shared user data page at
-# 0x7ffe0000, and Wine exits with code 1 before the program runs, saying why only on its err
-# channel. A child that goes that way fails CreateProcess with error 1359. Without randomisation
-# the break starts 48 MB below that page.
-WINE64=(setarch -R /usr/lib/wine/wine64)
+source "$(dirname "${BASH_SOURCE[0]}")/wine-launch.sh"
 command="${1:?usage: wine-env.sh start|run|stop BUILD_DIR [PROG ARGS...]}"
 build_dir="$(cd "${2:?missing build directory}" && pwd)"
 shift 2

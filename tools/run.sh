@@ -34,6 +34,7 @@ export WINEPREFIX="$state/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtm
 unset WINELOADER WINESERVER
 # Makes the prefix once and starts the private Xvfb and the wineserver.
 env_script="$PWD/cmake/wine-env.sh"
+source "$PWD/cmake/wine-launch.sh"
 "$env_script" start "$build"
 trap '"$env_script" stop "$build"' EXIT
 if [ -n "$screenshot" ] || [ -z "${DISPLAY:-}" ]; then
@@ -45,8 +46,7 @@ echo "Tandrel Pro runs on display $DISPLAY; Wine's output goes to $state/run.log
 # The program finds "Tandrel Pro BE.dll" beside itself.
 cd "$build/bin"
 start_program() {
-    # Without address-space randomisation, as cmake/wine-env.sh starts Wine, and for its reason.
-    timeout -k 10 "$1" setarch -R /usr/lib/wine/wine64 explorer "/desktop=Tandrel,$desktop_size" \
+    timeout -k 10 "$1" "${WINE64[@]}" explorer "/desktop=Tandrel,$desktop_size" \
         "Tandrel Pro.exe" >"$state/run.log" 2>&1 </dev/null
 }
 
