@@ -67,6 +67,8 @@ init_prefix() {
 
 start() {
     mkdir -p "$state_dir"
+    [ "$wine_randomised" -eq 0 ] || log "this machine refuses to turn off address-space" \
+        "randomisation (setarch -R): about one Wine start in 7,000 may die without a word"
     (
         flock 9
         start_xvfb || exit 1
