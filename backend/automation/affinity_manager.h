@@ -19,7 +19,7 @@ class AffinityManager final : public ISupportErrorInfo, public IAffinityManager 
     static void InitializeClass();
     static void TerminateClass();
 
-    // Both faces share these; in an aggregate they pass to the outer object.
+    // Both faces share these; in an aggregate they pass every call to the outer object.
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
