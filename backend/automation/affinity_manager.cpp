@@ -29,12 +29,8 @@ bool FitsScriptMask(AffinityMask mask) {
 
 } // namespace
 
-void AffinityManager::InitializeClass() {
-    affinityManagerTypeInfo.Initialize();
-}
-
-void AffinityManager::TerminateClass() {
-    affinityManagerTypeInfo.Terminate();
+void AffinityManager::ReleaseTypeInformation() {
+    affinityManagerTypeInfo.Release();
 }
 
 HRESULT AffinityManager::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
