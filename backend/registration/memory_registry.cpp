@@ -1,4 +1,4 @@
-#include "memory_registry.h"
+#include "registration/memory_registry.h"
 
 #include <algorithm>
 #include <cstring>
