@@ -92,9 +92,8 @@ class LibraryCopy {
     UniqueModule module_;
 };
 
-// After the detach at process exit the library's runtime counts itself detached, so the
-// FreeLibrary that ends the test no longer reaches its DllMain: what it kept is left to the
-// test program's own end.
+// What a copy keeps after the detach at process exit, its heap and type information, is the test
+// program's end to reclaim, as it is the system's for a real process.
 TEST(ModuleLifetime, DetachGivesBackTheHeapAndTypeInformationOnlyOnFreeLibrary) {
     struct Case {
         const char* name;
