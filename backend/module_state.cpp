@@ -1,22 +1,12 @@
 #include "module_state.h"
 
-#include "class_table.h"
-#include "engine/private_heap.h"
-
 namespace {
 HMODULE module;
 LONG lockCount;
 } // namespace
 
-void InitializeModuleState(HMODULE thisModule) {
+void SetThisModule(HMODULE thisModule) {
     module = thisModule;
-    CreatePrivateHeap();
-    InitializeClassTable();
-}
-
-void TerminateModuleState() {
-    TerminateClassTable();
-    DestroyPrivateHeap();
 }
 
 HRESULT ThisModuleFileName(char* path) {

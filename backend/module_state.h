@@ -1,17 +1,16 @@
-// State of the loaded library, set up and torn down by DllMain: with the class table and the
-// private heap (engine/private_heap.h).
+// What the loaded library knows of itself: its module handle, which DllMain sets, and the lock
+// count that DllCanUnloadNow reads. It depends on nothing else of the library.
 #pragma once
 
 #include <windows.h>
 
-void InitializeModuleState(HMODULE module);
-void TerminateModuleState();
+void SetThisModule(HMODULE module);
 
 // The library's file path into `path`, which holds MAX_PATH bytes or more. A path that does not
 // fit is refused rather than used cut short.
 HRESULT ThisModuleFileName(char* path);
 
-// The lock count: live objects, LockServer(TRUE) calls and outside holders of a class factory.
+// The lock count: live objects, LockServer(TRUE) calls and outside holders of the class object.
 // The library may be unloaded only while it is 0.
 void LockModule();
 void UnlockModule();

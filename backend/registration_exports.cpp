@@ -1,25 +1,19 @@
 // The self-registration exports that registration tools and installers call.
-#include "class_table.h"
+#include "registration/resources.h"
+#include "registration/script.h"
 #include "registration/type_library.h"
 
 STDAPI DllRegisterServer() {
-    for (ClassEntry* entry = ClassTableBegin(); entry != ClassTableEnd(); ++entry) {
-        if (entry->updateRegistry == nullptr)
-            continue;
-        HRESULT result = entry->updateRegistry(true);
-        if (FAILED(result))
-            return result;
-    }
-    // No class declares component categories.
+    HRESULT result = ApplyRegistryScript(TANDREL_IDR_AFFINITY_MANAGER, true);
+    if (FAILED(result))
+        return result;
+    // The class declares no component categories.
     return RegisterModuleTypeLibrary();
 }
 
 // Whatever cannot be removed stays; the caller learns nothing of it.
 STDAPI DllUnregisterServer() {
-    for (ClassEntry* entry = ClassTableBegin(); entry != ClassTableEnd(); ++entry) {
-        if (entry->updateRegistry != nullptr)
-            entry->updateRegistry(false);
-    }
+    ApplyRegistryScript(TANDREL_IDR_AFFINITY_MANAGER, false);
     UnregisterModuleTypeLibrary();
     return S_OK;
 }

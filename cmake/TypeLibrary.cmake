@@ -2,13 +2,14 @@
 # a first type library; tools/typelib_writer (an x86_64 program run under Wine for both targets)
 # completes that library and writes it for the target's system kind.
 #
-# Sets TANDREL_IDL_INCLUDE_DIR (tandrel_pro.h), TANDREL_IDL_GUIDS (tandrel_pro_i.c) and
-# TANDREL_TYPELIB (the finished tandrel_pro.tlb).
+# Sets TANDREL_IDL_INCLUDE_DIR (tandrel_pro.h), TANDREL_IDL_GUIDS (tandrel_pro_i.c),
+# TANDREL_TYPELIB (the finished tandrel_pro.tlb) and TANDREL_TOOL_CXX (the compiler of the build
+# tools that run under Wine).
 include(${CMAKE_CURRENT_LIST_DIR}/TandrelIdentifiers.cmake)
 
 set(wine_idl_dir /usr/include/wine/wine/windows)
 set(stdole_dir /usr/lib/x86_64-linux-gnu/wine/x86_64-windows)
-set(tool_cxx x86_64-w64-mingw32-g++-posix)
+set(TANDREL_TOOL_CXX x86_64-w64-mingw32-g++-posix CACHE INTERNAL "")
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
   set(widl_target --win64)
   set(system_kind win64)
@@ -19,7 +20,7 @@ endif()
 
 set(TANDREL_IDL_INCLUDE_DIR ${CMAKE_BINARY_DIR}/idl)
 set(TANDREL_IDL_GUIDS ${TANDREL_IDL_INCLUDE_DIR}/tandrel_pro_i.c)
-set(TANDREL_TYPELIB ${TANDREL_IDL_INCLUDE_DIR}/tandrel_pro.tlb)
+set(TANDREL_TYPELIB ${TANDREL_IDL_INCLUDE_DIR}/tandrel_pro.tlb CACHE INTERNAL "")
 set(header ${TANDREL_IDL_INCLUDE_DIR}/tandrel_pro.h)
 set(widl_typelib ${TANDREL_IDL_INCLUDE_DIR}/tandrel_pro_widl.tlb)
 set(writer_source ${CMAKE_SOURCE_DIR}/tools/typelib_writer/typelib_writer.cpp)
@@ -41,7 +42,7 @@ add_custom_command(OUTPUT ${widl_typelib}
   VERBATIM)
 
 add_custom_command(OUTPUT ${writer}
-  COMMAND ${tool_cxx} -std=c++17 -O1 -Wall -Wextra -static -I ${CMAKE_SOURCE_DIR}
+  COMMAND ${TANDREL_TOOL_CXX} -std=c++17 -O1 -Wall -Wextra -static -I ${CMAKE_SOURCE_DIR}
     ${writer_source} -o ${writer} -loleaut32 -lole32 -luuid
   DEPENDS ${writer_source} ${CMAKE_SOURCE_DIR}/common/com_ptr.h
     ${CMAKE_SOURCE_DIR}/common/ole_owners.h ${CMAKE_SOURCE_DIR}/common/scope_guard.h

@@ -29,12 +29,8 @@ bool FitsScriptMask(AffinityMask mask) {
 
 } // namespace
 
-void AffinityManager::InitializeClass() {
-    affinityManagerTypeInfo.Initialize();
-}
-
-void AffinityManager::TerminateClass() {
-    affinityManagerTypeInfo.Terminate();
+void AffinityManager::ReleaseTypeInformation() {
+    affinityManagerTypeInfo.Release();
 }
 
 HRESULT AffinityManager::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
@@ -77,13 +73,12 @@ HRESULT AffinityManager::TableQueryInterface(REFIID iid, void** object) {
     return S_OK;
 }
 
+// In an aggregate the outer object alone decides what the whole answers: answering for an
+// interface that it refused would give the aggregate two identities.
 HRESULT AffinityManager::QueryInterface(REFIID iid, void** object) {
-    if (outer_ == nullptr)
-        return TableQueryInterface(iid, object);
-    HRESULT hr = outer_->QueryInterface(iid, object);
-    if (FAILED(hr) && outer_ != static_cast<IAffinityManager*>(this))
-        hr = TableQueryInterface(iid, object);
-    return hr;
+    if (outer_ != nullptr)
+        return outer_->QueryInterface(iid, object);
+    return TableQueryInterface(iid, object);
 }
 
 ULONG AffinityManager::AddRef() {

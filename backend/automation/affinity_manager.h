@@ -14,12 +14,11 @@ class AffinityManager final : public ISupportErrorInfo, public IAffinityManager 
     // (answering with its inner unknown) with it.
     static HRESULT CreateInstance(IUnknown* outer, REFIID iid, void** object);
 
-    // The class's type information, set up and torn down with the class table; it is loaded
-    // from the registered type library when first used.
-    static void InitializeClass();
-    static void TerminateClass();
+    // Gives back the type information that the objects loaded from the registered type library
+    // on first use; the next use loads it again.
+    static void ReleaseTypeInformation();
 
-    // Both faces share these; in an aggregate they pass to the outer object.
+    // Both faces share these; in an aggregate they pass every call to the outer object.
     STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;

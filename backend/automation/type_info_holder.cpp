@@ -6,36 +6,30 @@ TypeInfoHolder::TypeInfoHolder(const IID& iid, const GUID& libid, WORD majorVers
                                WORD minorVersion)
     : iid_(iid), libid_(libid), majorVersion_(majorVersion), minorVersion_(minorVersion) {}
 
-void TypeInfoHolder::Initialize() {
-    ::InitializeCriticalSection(&lock_);
-}
-
-void TypeInfoHolder::Terminate() {
+void TypeInfoHolder::Release() {
     if (ITypeInfo* info = info_.exchange(nullptr))
         info->Release();
-    ::DeleteCriticalSection(&lock_);
 }
 
+// Apartments that ask at the same moment may each load a copy: the first to publish its copy is
+// kept and the others give theirs back, so no lock is needed.
 HRESULT TypeInfoHolder::EnsureLoaded(LCID locale, ITypeInfo** info) {
     *info = info_.load(std::memory_order_acquire);
     if (*info != nullptr)
         return S_OK;
-    ::EnterCriticalSection(&lock_);
-    HRESULT hr = S_OK;
-    *info = info_.load(std::memory_order_acquire);
-    if (*info == nullptr) {
-        ComPtr<ITypeLib> library;
-        hr = ::LoadRegTypeLib(libid_, majorVersion_, minorVersion_, locale, library.put());
-        ComPtr<ITypeInfo> loaded;
-        if (SUCCEEDED(hr))
-            hr = library->GetTypeInfoOfGuid(iid_, loaded.put());
-        if (SUCCEEDED(hr)) {
-            *info = loaded.release();
-            info_.store(*info, std::memory_order_release);
-        }
-    }
-    ::LeaveCriticalSection(&lock_);
-    return hr;
+    ComPtr<ITypeLib> library;
+    HRESULT hr = ::LoadRegTypeLib(libid_, majorVersion_, minorVersion_, locale, library.put());
+    ComPtr<ITypeInfo> loaded;
+    if (SUCCEEDED(hr))
+        hr = library->GetTypeInfoOfGuid(iid_, loaded.put());
+    if (FAILED(hr))
+        return hr;
+    ITypeInfo* published = nullptr;
+    if (info_.compare_exchange_strong(published, loaded.get(), std::memory_order_acq_rel,
+                                      std::memory_order_acquire))
+        published = loaded.release();
+    *info = published;
+    return S_OK;
 }
 
 HRESULT TypeInfoHolder::GetTypeInfo(LCID locale, ITypeInfo** info) {

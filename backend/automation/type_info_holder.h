@@ -1,5 +1,5 @@
 // The type information of one dual interface, loaded from the registered type library on first
-// use and kept until the class is torn down.
+// use and kept until it is released.
 #pragma once
 
 #include <windows.h>
@@ -13,8 +13,8 @@ class TypeInfoHolder {
     TypeInfoHolder(const TypeInfoHolder&) = delete;
     TypeInfoHolder& operator=(const TypeInfoHolder&) = delete;
 
-    void Initialize();
-    void Terminate();
+    // Gives the kept type information back; the next call loads it again.
+    void Release();
 
     // The IDispatch operations of an object whose dual face is `self`. Each fails with the
     // loader's error while the type library is not registered, and the next call tries again.
@@ -30,7 +30,6 @@ class TypeInfoHolder {
     const GUID& libid_;
     WORD majorVersion_;
     WORD minorVersion_;
-    CRITICAL_SECTION lock_;
-    // Published once loaded; read without the lock.
+    // Published once loaded; read without a lock.
     std::atomic<ITypeInfo*> info_{nullptr};
 };

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 void* const kSentinel = reinterpret_cast<void*>(static_cast<uintptr_t>(0xBAADF00D));
@@ -177,17 +179,6 @@ TEST_F(ComServer, AggregatedObjectHasItsOwnInnerUnknown) {
     EXPECT_EQ(3u, manager->AddRef());
     EXPECT_EQ(2u, manager->Release());
 
-    // The faces ask the outer object first: its identity is the aggregate's.
-    int queriesBefore = outer.queries;
-    EXPECT_EQ(static_cast<IUnknown*>(&outer), IdentityOf(manager));
-    EXPECT_EQ(queriesBefore + 1, outer.queries);
-    // What the outer object does not answer, the object's own table does.
-    ComPtr<ISupportErrorInfo> errorInfo;
-    EXPECT_EQ(S_OK, manager->QueryInterface(IID_ISupportErrorInfo, errorInfo.put_void()));
-    EXPECT_EQ(queriesBefore + 2, outer.queries);
-    EXPECT_EQ(3u, outer.references);
-    errorInfo.reset();
-
     // The early-bound methods work as in the plain object.
     LONG mask = 0;
     EXPECT_EQ(S_OK, manager->GenerateAllProcessorsMask(&mask));
@@ -195,6 +186,58 @@ TEST_F(ComServer, AggregatedObjectHasItsOwnInnerUnknown) {
 
     EXPECT_EQ(1u, manager->Release());
     EXPECT_EQ(S_FALSE, server_.CanUnloadNow());
+    EXPECT_EQ(0u, outer.inner->Release());
+    outer.inner = nullptr;
+}
+
+// COM's identity rule: the outer object alone decides what the aggregate answers, so every face
+// hands each query over and adds nothing of its own, not even what the inner unknown offers.
+TEST_F(ComServer, AggregatedFacesAnswerExactlyWhatTheOuterObjectAnswers) {
+    ComPtr<IClassFactory> factory = server_.Factory();
+    ASSERT_TRUE(factory);
+    Aggregator outer;
+    ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown,
+                                            reinterpret_cast<void**>(&outer.inner)));
+    ASSERT_NE(nullptr, outer.inner);
+    IUnknown* faces[2] = {};
+    ASSERT_EQ(S_OK, outer.inner->QueryInterface(IID_IAffinityManager,
+                                                reinterpret_cast<void**>(&faces[0])));
+    ASSERT_EQ(S_OK, outer.inner->QueryInterface(IID_ISupportErrorInfo,
+                                                reinterpret_cast<void**>(&faces[1])));
+    const ULONG referencesBefore = outer.references;
+
+    struct Case {
+        const char* name;
+        const IID* iid;
+        HRESULT expected;
+        IUnknown* answer; // what the outer object hands out
+    };
+    const Case cases[] = {
+        {"IUnknown", &IID_IUnknown, S_OK, &outer},
+        {"IAffinityManager", &IID_IAffinityManager, S_OK, faces[0]},
+        {"IDispatch, refused by the outer object", &IID_IDispatch, E_NOINTERFACE, nullptr},
+        {"ISupportErrorInfo, refused by the outer object", &IID_ISupportErrorInfo, E_NOINTERFACE,
+         nullptr},
+        {"IClassFactory", &IID_IClassFactory, E_NOINTERFACE, nullptr},
+    };
+    for (int face = 0; face < 2; ++face) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(face == 0 ? "dual face, " : "error-information face, ") +
+                         c.name);
+            const int queriesBefore = outer.queries;
+            void* object = kSentinel;
+            HRESULT hr = faces[face]->QueryInterface(*c.iid, &object);
+            EXPECT_EQ(c.expected, hr) << "hr 0x" << std::hex << hr;
+            EXPECT_EQ(static_cast<void*>(c.answer), object);
+            EXPECT_EQ(queriesBefore + 1, outer.queries);
+            if (SUCCEEDED(hr))
+                static_cast<IUnknown*>(object)->Release();
+            EXPECT_EQ(referencesBefore, outer.references);
+        }
+    }
+
+    faces[1]->Release();
+    faces[0]->Release();
     EXPECT_EQ(0u, outer.inner->Release());
     outer.inner = nullptr;
 }

@@ -1,6 +1,6 @@
 // The library's own registry script, read from this program's resources as the library reads it
 // from its file, on an in-memory registry.
-#include "memory_registry.h"
+#include "registration/memory_registry.h"
 #include "registration/resources.h"
 #include "registration/script.h"
 

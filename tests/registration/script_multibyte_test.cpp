@@ -1,6 +1,6 @@
 // Double-byte text: the reader steps over whole characters (a lead byte and its trail byte). These
 // run where the ANSI code page is 932; ctest runs this program once more under a Japanese locale.
-#include "memory_registry.h"
+#include "registration/memory_registry.h"
 #include "registration/script.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Damaged and random scripts: whatever the text, the reader ends with one of its result codes and
 // leaves no key open.
-#include "memory_registry.h"
+#include "registration/memory_registry.h"
 #include "registration/resources.h"
 #include "registration/script.h"
 

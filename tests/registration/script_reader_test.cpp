@@ -1,5 +1,5 @@
 // The registry script reader on an in-memory registry: one group per rule of the script format.
-#include "memory_registry.h"
+#include "registration/memory_registry.h"
 #include "registration/script.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "memory_registry.h"
+#include "registration/memory_registry.h"
 
 #include <algorithm>
 #include <cstring>
@@ -132,6 +132,7 @@ LONG MemoryRegistry::CreateKey(HKEY parent, const char* name, REGSAM access, HKE
         (HandleOf(parent)->access & KEY_CREATE_SUB_KEY) == 0)
         return ERROR_ACCESS_DENIED;
     Find(parentPath)->subkeys[name] = std::make_unique<Key>();
+    writes_.push_back(path);
     *key = NewHandle(path, access);
     return ERROR_SUCCESS;
 }
@@ -143,6 +144,7 @@ LONG MemoryRegistry::SetValue(HKEY key, const char* name, DWORD type, const BYTE
     if (found == nullptr)
         return status;
     found->values[name != nullptr ? name : ""] = Value{type, {data, data + size}};
+    writes_.push_back(HandleOf(key)->path + " [" + (name != nullptr ? name : "") + "]");
     return ERROR_SUCCESS;
 }
 
@@ -227,42 +229,49 @@ void MemoryRegistry::AddString(const std::string& path, const std::string& name,
     Find(path)->values[name] = Value{REG_SZ, {bytes, bytes + value.size() + 1}};
 }
 
-void MemoryRegistry::DumpKey(const Key& key, const std::string& path,
-                             std::vector<std::string>& lines) {
-    for (const auto& [name, value] : key.values) {
-        std::string line = path + " [" + name + "] = ";
-        if (value.type == REG_SZ) {
-            line += "S:";
-            line.append(value.data.begin(), value.data.end());
-            if (!line.empty() && line.back() == '\0')
-                line.pop_back();
-        } else if (value.type == REG_DWORD && value.data.size() == 4) {
-            DWORD number;
-            std::memcpy(&number, value.data.data(), 4);
-            line += "D:" + std::to_string(number);
-        } else {
-            line += "B:";
-            static const char digits[] = "0123456789abcdef";
-            for (BYTE b : value.data) {
-                line += digits[b >> 4];
-                line += digits[b & 15];
-            }
-        }
-        lines.push_back(line);
-    }
+void MemoryRegistry::AddEntries(const Key& key, const std::string& path,
+                                std::vector<Entry>& entries) {
+    for (const auto& [name, value] : key.values)
+        entries.push_back(Entry{path, true, name, value.type, value.data});
     for (const auto& [name, sub] : key.subkeys) {
         std::string subPath = path + "\\" + name;
-        lines.push_back(subPath);
-        DumpKey(*sub, subPath, lines);
+        entries.push_back(Entry{subPath, false, {}, REG_NONE, {}});
+        AddEntries(*sub, subPath, entries);
     }
 }
 
-std::string MemoryRegistry::Dump() const {
-    std::vector<std::string> lines;
+std::vector<MemoryRegistry::Entry> MemoryRegistry::Entries() const {
+    std::vector<Entry> entries;
     for (const auto& [name, root] : roots_)
-        DumpKey(*root, name, lines);
+        AddEntries(*root, name, entries);
+    return entries;
+}
+
+std::string MemoryRegistry::Dump() const {
     std::string text;
-    for (const std::string& line : lines)
-        text += line + "\n";
+    for (const Entry& entry : Entries()) {
+        text += entry.path;
+        if (entry.isValue) {
+            text += " [" + entry.name + "] = ";
+            if (entry.type == REG_SZ) {
+                text += "S:";
+                text.append(entry.data.begin(), entry.data.end());
+                if (text.back() == '\0')
+                    text.pop_back();
+            } else if (entry.type == REG_DWORD && entry.data.size() == 4) {
+                DWORD number;
+                std::memcpy(&number, entry.data.data(), 4);
+                text += "D:" + std::to_string(number);
+            } else {
+                text += "B:";
+                static const char digits[] = "0123456789abcdef";
+                for (BYTE b : entry.data) {
+                    text += digits[b >> 4];
+                    text += digits[b & 15];
+                }
+            }
+        }
+        text += "\n";
+    }
     return text;
 }

@@ -26,10 +26,25 @@ class MemoryRegistry final : public RegistryAccess {
     // Paths are root names and key names joined by "\", e.g. "HKCR\a\b".
     void AddKey(const std::string& path);
     void AddString(const std::string& path, const std::string& name, const std::string& value);
-    // Every key and value, one line each, sorted: "HKCR\a" and "HKCR\a\b [name] = S:text".
+
+    // One key, or one value of a key (the default value's name is empty).
+    struct Entry {
+        std::string path;
+        bool isValue;
+        std::string name;
+        DWORD type;
+        std::vector<BYTE> data;
+    };
+    // Every key and value, each key followed by its values and then its subkeys, names in the
+    // registry's order (without regard to case).
+    std::vector<Entry> Entries() const;
+    // The same, one line each: "HKCR\a" and "HKCR\a\b [name] = S:text".
     std::string Dump() const;
     // Handles that the reader opened and has not closed.
     int OpenHandles() const;
+    // Every key created and value set, in the order of the calls, as Dump names them: "HKCR\a"
+    // and "HKCR\a [name]".
+    const std::vector<std::string>& Writes() const { return writes_; }
 
     // Keys that may only be opened with KEY_READ: no writes, deletions or subkeys through them.
     std::set<std::string> readOnlyKeys;
@@ -62,9 +77,10 @@ class MemoryRegistry final : public RegistryAccess {
     Key* KeyForValueChange(HKEY key, LONG& status) const;
     bool IsReadOnly(const std::string& path) const;
     HKEY NewHandle(const std::string& path, REGSAM access);
-    static void DumpKey(const Key& key, const std::string& path, std::vector<std::string>& lines);
+    static void AddEntries(const Key& key, const std::string& path, std::vector<Entry>& entries);
 
     std::map<std::string, std::unique_ptr<Key>, NoCase> roots_;
     std::map<HKEY, Handle> handles_;
+    std::vector<std::string> writes_;
     ULONG_PTR nextHandle_ = 0x1000;
 };
