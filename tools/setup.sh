@@ -10,6 +10,7 @@ packages=(
     xvfb xauth x11-utils imagemagick  # private displays and screenshots
     wixl msitools zip unzip       # the installer and the zips, and reading them back
     python3 python3-jsonschema python3-yaml  # the installer's registry rows, the manifests' checks
+    python3-gi gir1.2-libmsi-1.0  # the installer's summary, written through wixl's own library
 )
 missing=()
 for package in "${packages[@]}"; do
