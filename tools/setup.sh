@@ -22,3 +22,16 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get update -q
     DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
 fi
+
+# The forge's workflow validator, from the npm registry, at a fixed version. A machine that has a
+# node and npm of its own keeps them.
+validator_version=0.6.0
+if ! command -v npm >/dev/null; then
+    echo "installing: nodejs npm"
+    apt-get update -q
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q nodejs npm
+fi
+if ! npm ls --global --depth=0 "@action-validator/cli@$validator_version" >/dev/null 2>&1; then
+    echo "installing: @action-validator/cli@$validator_version"
+    npm install --global --no-fund --no-audit "@action-validator/cli@$validator_version"
+fi
