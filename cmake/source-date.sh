@@ -15,13 +15,13 @@ case "${1:-}" in
 write)
     source_dir="$(cd "$2" && pwd -P)" file="$3"
     if [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
-        epoch="$SOURCE_DATE_EPOCH" origin="SOURCE_DATE_EPOCH"
+        epoch="$SOURCE_DATE_EPOCH" origin="from SOURCE_DATE_EPOCH"
     elif top="$(git -C "$source_dir" rev-parse --show-toplevel 2>/dev/null)" \
         && [ "$(cd "$top" && pwd -P)" = "$source_dir" ] \
         && epoch="$(git -C "$source_dir" log -1 --format=%ct 2>/dev/null)" && [ -n "$epoch" ]; then
-        origin="commit $(git -C "$source_dir" rev-parse --short HEAD)"
+        origin="from commit $(git -C "$source_dir" rev-parse --short HEAD)"
     else
-        epoch="$kFixedEpoch" origin="no git checkout at $source_dir, a fixed time"
+        epoch="$kFixedEpoch" origin="fixed: $source_dir is no git checkout"
     fi
     case "$epoch" in
     '' | *[!0-9]*) echo "source-date.sh: SOURCE_DATE_EPOCH '$epoch' is not a number of seconds" >&2; exit 2 ;;
@@ -29,7 +29,7 @@ write)
     if [ "$(cat "$file" 2>/dev/null)" != "$epoch" ]; then
         mkdir -p "$(dirname "$file")"
         echo "$epoch" >"$file.tmp" && mv "$file.tmp" "$file"
-        echo "source date $epoch ($(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC'), from $origin)"
+        echo "source date $epoch ($(date -u -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC'), $origin)"
     fi
     ;;
 run)

@@ -31,8 +31,6 @@ def ReleaseNotes(changelog, version):
     starts = [index for index, line in enumerate(lines) if line.rstrip() == heading]
     if not starts:
         raise ValueError(f"CHANGELOG.md has no section {heading!r}")
-    if len(starts) > 1:
-        raise ValueError(f"CHANGELOG.md has {len(starts)} sections {heading!r}")
     body = []
     for line in lines[starts[0] + 1:]:
         if line.startswith("## "):
