@@ -10,7 +10,13 @@
 # version (and, for x86, of the architecture), so each version and architecture has its own and a
 # rebuild keeps it; the upgrade code ties all versions of both together (they never meet on one
 # machine: the x86 installer refuses 64-bit Windows).
+#
+# Two builds of the same files give the same bytes: every time in the package (its summary's and
+# the cabinet's) is SOURCE_DATE_EPOCH, and the package code, which must differ between any two
+# different packages, is a name-based UUID of the version, the architecture and the content
+# (msi_summary.py).
 set -eu
+epoch="${SOURCE_DATE_EPOCH:?build-msi.sh: SOURCE_DATE_EPOCH must give the time of the package}"
 arch="$1" version="$2" bin_dir="$(realpath "$3")"
 case "$arch" in
     x64) bin32_dir="$(realpath "$4")"; shift 4 ;;
@@ -36,6 +42,9 @@ cp "$bin_dir/Tandrel Pro.exe" "$bin_dir/Tandrel Pro BE.dll" "$work/bin/"
 cp "$rows" "$work/class_rows.wxi"
 cp "$icon" "$work/tandrel_pro.ico"
 cp "$here/tandrel_pro.wxs" "$work/"
+# The cabinet keeps each file's time as local time.
+find "$work" -type f -exec touch -d "@$epoch" {} +
+export TZ=UTC
 
 (cd "$work" && wixl --arch "$arch" --output product.msi -D Arch="$arch" \
     -D Version="$version" -D ProductCode="$product_code" -D UpgradeCode="$upgrade_code" \
@@ -46,6 +55,7 @@ if [ -s "$work/wixl.log" ]; then
     echo "build-msi.sh: wixl printed the messages above; treating them as errors" >&2
     exit 1
 fi
+/usr/bin/python3 "$here/msi_summary.py" "$work/product.msi" "$epoch" "$upgrade_code" "$version $arch"
 mkdir -p "$(dirname "$out")"
 mv "$work/product.msi" "$out"
 (cd "$(dirname "$out")" && sha256sum "$(basename "$out")" >"$(basename "$out").sha256")

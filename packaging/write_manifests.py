@@ -2,12 +2,18 @@
 """Fills the winget and Scoop manifest templates with the real packages' names, hashes and the
 installers' product and upgrade codes, read from the files in PACKAGES_DIR.
 
-  write_manifests.py PACKAGES_DIR VERSION DOWNLOAD_URL HOMEPAGE
+  write_manifests.py PACKAGES_DIR VERSION [--download-url URL] [--homepage URL]
+  write_manifests.py --check-addresses [--download-url URL] [--homepage URL]
 
-Writes PACKAGES_DIR/manifests/winget/*.yaml and PACKAGES_DIR/manifests/scoop/tandrel-pro.json.
+Writes PACKAGES_DIR/manifests/winget/*.yaml and PACKAGES_DIR/manifests/scoop/tandrel-pro.json,
+which name each file as URL/<file> (the folder where the release's files are published) and the
+homepage; without them, placeholder addresses that no release may carry. --check-addresses
+only checks the addresses, so that a package command can refuse them before it builds.
 """
+import argparse
 import hashlib
 import pathlib
+import re
 import string
 import subprocess
 import sys
@@ -28,10 +34,39 @@ def MsiProperties(msi):
     return dict(line.rstrip("\r").split("\t", 1) for line in table.splitlines()[3:] if "\t" in line)
 
 
+# An address that goes into the manifests as it is: no blank, quote, backslash or fragment, which
+# the YAML and JSON templates would have to escape and no download address needs.
+kAddress = re.compile(r"https?://[A-Za-z0-9.-]+(:[0-9]+)?(/[A-Za-z0-9._~!$&()*+,;=:@%/-]*)?")
+
+
+def PlaceholderDownloadUrl(version):
+    return f"https://downloads.tandrel-pro.example/{version}"
+
+
+kPlaceholderHomepage = "https://tandrel-pro.example/"
+
+
+def Address(text):
+    if not kAddress.fullmatch(text):
+        raise argparse.ArgumentTypeError(f"{text!r} is not an http or https address "
+                                         "(without blanks, quotes or #)")
+    return text
+
+
 def main(arguments):
-    if len(arguments) != 4:
-        sys.exit(__doc__)
-    packages, version, download_url, homepage = pathlib.Path(arguments[0]), *arguments[1:]
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("packages", type=pathlib.Path, nargs="?")
+    parser.add_argument("version", nargs="?")
+    parser.add_argument("--download-url", type=Address)
+    parser.add_argument("--homepage", type=Address, default=kPlaceholderHomepage)
+    parser.add_argument("--check-addresses", action="store_true")
+    options = parser.parse_args(arguments)
+    if options.check_addresses:
+        return
+    if options.version is None:
+        parser.error("PACKAGES_DIR and VERSION are needed")
+    packages, version, homepage = options.packages, options.version, options.homepage
+    download_url = options.download_url or PlaceholderDownloadUrl(version)
     base = f"TandrelPro-{version}"
     files = {"msi_x64": packages / f"{base}-x64.msi", "msi_x86": packages / f"{base}-x86.msi",
              "zip_x64": packages / f"{base}-x64.zip", "zip_x86": packages / f"{base}-x86.zip"}
