@@ -12,16 +12,27 @@ trap 'rm -rf "$work"' EXIT
 readonly kAddrNoRandomize=0x0040000
 failed=0
 
+# Wine starts a Unix program without waiting for it: the Windows process that asked may end before
+# the program has run. So the reader leaves its answer in a file, complete once it is renamed.
+printf '#!/bin/sh\ncat /proc/self/personality >"%s.part" && mv "%s.part" "%s"\n' \
+    "$work/personality" "$work/personality" "$work/personality" >"$work/reader"
+chmod +x "$work/reader"
+
 # expect_personality LABEL PATH EXPECTED: a program started with that PATH runs with EXPECTED.
 expect_personality() {
-    PATH="$2" TANDREL_WINE_TIMEOUT=60 "$wine_env" run "$build" \
-        /bin/cat /proc/self/personality >"$work/out" 2>&1
-    local rc=$? said
-    said="$(tr -d '\r\n' <"$work/out")"
+    rm -f "$work/personality"
+    PATH="$2" TANDREL_WINE_TIMEOUT=60 "$wine_env" run "$build" "$work/reader" >"$work/out" 2>&1
+    local rc=$? said=""
+    for _ in $(seq 300); do
+        [ -f "$work/personality" ] && break
+        sleep 0.1
+    done
+    [ -f "$work/personality" ] && said="$(tr -d '\r\n' <"$work/personality")"
     if [ $rc -eq 0 ] && [ "$said" = "$3" ]; then
         echo "ok   $1: personality $said"
     else
-        echo "FAIL $1: exit code $rc, said '$said', expected personality $3"
+        echo "FAIL $1: exit code $rc, said '$(tr -d '\r\n' <"$work/out")', read '$said' within" \
+            "30 s, expected personality $3"
         failed=1
     fi
 }
