@@ -6,11 +6,11 @@
 #include "bench_report.h"
 #include "engine/affinity.h"
 #include "frontend/main_window.h"
-#include "frontend/processor_box_tooltips.h"
-#include "frontend/processor_topology.h"
+#include "frontend/processor_dialog/processor_box_tooltips.h"
+#include "frontend/processor_dialog/processor_topology.h"
 #include "frontend/resource.h"
 #include "stopwatch.h"
-#include "frontend/topology_platform.h"
+#include "frontend/processor_dialog/topology_platform.h"
 
 #include <commctrl.h>
 

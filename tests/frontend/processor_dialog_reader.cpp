@@ -1,6 +1,6 @@
 #include "processor_dialog_reader.h"
 
-#include "frontend/processor_selector.h"
+#include "frontend/processor_dialog/processor_selector.h"
 #include "frontend/resource.h"
 
 #include <commctrl.h>

@@ -1,12 +1,12 @@
 // The processor dialog as a user meets it: opened from its real template, answered through
 // ModalDriver with clicks and keys, with the machine's processors chosen through the back end's
 // platform.
-#include "frontend/processor_dialog.h"
+#include "frontend/processor_dialog/processor_dialog.h"
 
 #include "engine/process_platform.h"
 #include "modal_driver.h"
 #include "frontend/resource.h"
-#include "frontend/topology_platform.h"
+#include "frontend/processor_dialog/topology_platform.h"
 #include "processor_dialog_reader.h"
 
 #include <gtest/gtest.h>

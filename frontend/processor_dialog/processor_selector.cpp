@@ -1,7 +1,7 @@
-#include "frontend/processor_selector.h"
+#include "frontend/processor_dialog/processor_selector.h"
 
-#include "frontend/processor_box_tooltips.h"
-#include "frontend/processor_topology.h"
+#include "frontend/processor_dialog/processor_box_tooltips.h"
+#include "frontend/processor_dialog/processor_topology.h"
 #include "frontend/resource.h"
 
 #include <bitset>

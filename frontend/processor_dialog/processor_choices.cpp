@@ -1,4 +1,4 @@
-#include "frontend/processor_choices.h"
+#include "frontend/processor_dialog/processor_choices.h"
 
 #include "frontend/affinity_mask_text.h"
 

@@ -1,9 +1,9 @@
-#include "frontend/processor_dialog.h"
+#include "frontend/processor_dialog/processor_dialog.h"
 
 #include "common/dialog_binding.h"
 #include "engine/affinity.h"
-#include "frontend/processor_box_columns.h"
-#include "frontend/processor_selector.h"
+#include "frontend/processor_dialog/processor_box_columns.h"
+#include "frontend/processor_dialog/processor_selector.h"
 #include "frontend/program_title.h"
 #include "frontend/resource.h"
 

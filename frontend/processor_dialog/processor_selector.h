@@ -4,8 +4,8 @@
 #pragma once
 
 #include "common/affinity_mask.h"
-#include "frontend/processor_choices.h"
-#include "frontend/processor_topology.h"
+#include "frontend/processor_dialog/processor_choices.h"
+#include "frontend/processor_dialog/processor_topology.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "frontend/processor_box_columns.h"
+#include "frontend/processor_dialog/processor_box_columns.h"
 
 #include "frontend/resource.h"
 

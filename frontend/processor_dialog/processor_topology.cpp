@@ -1,6 +1,6 @@
-#include "frontend/processor_topology.h"
+#include "frontend/processor_dialog/processor_topology.h"
 
-#include "frontend/topology_platform.h"
+#include "frontend/processor_dialog/topology_platform.h"
 
 #include <algorithm>
 #include <cstddef>

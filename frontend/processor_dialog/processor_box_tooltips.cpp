@@ -1,6 +1,6 @@
-#include "frontend/processor_box_tooltips.h"
+#include "frontend/processor_dialog/processor_box_tooltips.h"
 
-#include "frontend/processor_choices.h"
+#include "frontend/processor_dialog/processor_choices.h"
 #include "frontend/resource.h"
 
 #include <commctrl.h>
