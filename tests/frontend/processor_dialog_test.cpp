@@ -317,9 +317,11 @@ TEST_F(ProcessorDialogTest, CoreClassesAreOfferedAndAFailingTopologyLeavesTheTem
         FakeTopology topology(machine.cores);
         ScopedTopologyPlatform scoped(topology);
         ProcessorDialogView view;
+        OpenList open;
         std::vector<AffinityMask> ticked;
         user.Then([&](HWND dialog) {
             view = ReadProcessorDialog(dialog);
+            open = OpenSelectorList(dialog);
             for (size_t i = 0; i < view.entries.size(); ++i) {
                 ChooseWithArrowKeys(dialog, static_cast<int>(i));
                 ticked.push_back(TickedProcessors(dialog));
@@ -331,6 +333,9 @@ TEST_F(ProcessorDialogTest, CoreClassesAreOfferedAndAFailingTopologyLeavesTheTem
         EXPECT_TRUE(Show(machine.active, 0));
         EXPECT_EQ(machine.entries, view.entries);
         EXPECT_EQ(machine.ticks, ticked);
+        // Every entry whole, and no room for another.
+        EXPECT_EQ(static_cast<int>(machine.entries.size()), open.wholeEntries);
+        EXPECT_EQ(0, open.pixelsLeft);
         if (machine.cores.empty()) {
             EXPECT_EQ(35, view.controls);
             EXPECT_TRUE(view.tooltips.empty());
