@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bitset>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -270,8 +269,7 @@ class FakeTopology : public TopologyPlatform {
             auto* record = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(bytes);
             record->Relationship = RelationProcessorCore;
             record->Size = kRecord;
-            record->Processor.Flags =
-                std::bitset<kMaskProcessors>(core.processors).count() > 1 ? LTP_PC_SMT : 0;
+            record->Processor.Flags = ProcessorCount(core.processors) > 1 ? LTP_PC_SMT : 0;
             record->Processor.Reserved[0] = core.efficiencyClass; // EfficiencyClass
             record->Processor.GroupCount = 1;
             record->Processor.GroupMask[0].Mask = core.processors;
