@@ -1,5 +1,6 @@
 // What MoveProcesses, MoveAllProcesses and IsolateProcesses cost over real processes, against a
 // bare open/set/close loop over the same processes in the same run.
+#include "common/affinity_mask.h"
 #include "engine/affinity.h"
 #include "bare_calls.h"
 #include "bench_report.h"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     BenchReport report(OutputDirectory(argc, argv), "changes");
     const int repetitions = Repetitions(argc, argv, 24);
     const unsigned long all = GenerateAllProcessorsMask();
-    const unsigned long lowest = all & (~all + 1);
+    const auto lowest = static_cast<unsigned long>(LowestProcessorBit(all));
     const unsigned long rest = all & ~lowest;
     if (rest == 0) {
         std::fprintf(stderr, "needs two processors, mask %lu\n", all);

@@ -1,16 +1,14 @@
 // The processor dialog's opening: the time from "Move to CPU(s)..." in a real main window until
 // the dialog is shown and painted, with the machine's topology read (its selector laid out)
 // against the same with the topology unknown, side by side in one run; and the time of making
-// the boxes' tooltips, which the dialog does just after it is shown. tools/bench.sh runs it on a
-// pretend 32-processor machine of two caches with two threads per core.
+// the boxes' tooltips, which the dialog does at its timer just after it is shown. tools/bench.sh
+// runs it on a pretend 32-processor machine of two caches with two threads per core.
 #include "bench_report.h"
-#include "engine/affinity.h"
 #include "frontend/main_window.h"
-#include "frontend/processor_box_tooltips.h"
-#include "frontend/processor_topology.h"
+#include "frontend/processor_dialog/processor_dialog.h"
 #include "frontend/resource.h"
 #include "stopwatch.h"
-#include "frontend/topology_platform.h"
+#include "frontend/processor_dialog/topology_platform.h"
 
 #include <commctrl.h>
 
@@ -34,8 +32,9 @@ class UnknownTopology : public TopologyPlatform {
 };
 
 // The dialog counts as shown at the first idle moment of its modal loop at which it is visible
-// and has nothing left to paint. The dialog makes its boxes' tooltips a moment later; with the
-// topology read the watch makes the same set then, timed on its own, and cancels the dialog.
+// and has nothing left to paint. The dialog makes its boxes' tooltips a moment later, at its
+// timer; with the topology read the watch hands it that timer's message at once, timed on its
+// own, and cancels the dialog.
 struct Watch {
     HHOOK hook = nullptr;
     Stopwatch clock;
@@ -53,10 +52,8 @@ LRESULT CALLBACK OnSentMessage(int code, WPARAM wParam, LPARAM lParam) {
         if (::IsWindowVisible(dialog) && !::GetUpdateRect(dialog, nullptr, FALSE)) {
             watch.shownAfter = watch.clock.Seconds();
             if (watch.timeTooltips) {
-                const AffinityMask present = GenerateAllProcessorsMask();
                 Stopwatch tooltips;
-                AddProcessorBoxTooltips(dialog, ReadProcessorTopology(present), present,
-                                        kMaskProcessors);
+                ::SendMessageA(dialog, WM_TIMER, kProcessorTooltipTimer, 0);
                 watch.tooltipSeconds = tooltips.Seconds();
             }
             ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

@@ -14,3 +14,16 @@ constexpr int kMaskProcessors = sizeof(AffinityMask) * 8;
 constexpr AffinityMask ProcessorBit(int processor) {
     return AffinityMask{1} << processor;
 }
+
+// How many processors the mask names.
+constexpr int ProcessorCount(AffinityMask mask) {
+    int count = 0;
+    for (; mask != 0; mask &= mask - 1)
+        ++count;
+    return count;
+}
+
+// The bit of the mask's lowest-numbered processor; 0 for an empty mask.
+constexpr AffinityMask LowestProcessorBit(AffinityMask mask) {
+    return mask & (~mask + 1);
+}

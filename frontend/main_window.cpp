@@ -4,7 +4,7 @@
 #include "common/dialog_binding.h"
 #include "engine/affinity.h"
 #include "frontend/process_snapshot.h"
-#include "frontend/processor_dialog.h"
+#include "frontend/processor_dialog/processor_dialog.h"
 #include "frontend/resource.h"
 #include "frontend/screen_dpi.h"
 

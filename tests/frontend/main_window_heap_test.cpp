@@ -1,7 +1,9 @@
 // What the main window leaves in the process's heaps: every heap of the process is walked around a
 // batch of moves through the processor dialog and of refreshes, on the real window and back end.
 // The program's own manifest is linked in, so the dialogs get the common controls 6 that the
-// program gets (the version 5 controls take other paths).
+// program gets (the version 5 controls take other paths). The moves are measured against a bare
+// dialog of the same template and as many text controls, made and destroyed as often: what the
+// system's own controls keep of every dialog (Wine's keep a block per text control) is not ours.
 #include "main_window_fixture.h"
 
 #include "frontend/resource.h"
@@ -44,6 +46,42 @@ HeapUse HeapUseNow() {
     return use;
 }
 
+int TextControls(HWND dialog) {
+    int count = 0;
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char className[16] = {};
+        ::GetClassNameA(child, className, sizeof(className));
+        count += lstrcmpiA(className, "Static") == 0 ? 1 : 0;
+    }
+    return count;
+}
+
+INT_PTR CALLBACK BareDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
+// The processor dialog's template with nothing of the program: made, given text controls with
+// the dialog's font up to `textControls`, shown and destroyed. False when it could not be made.
+bool MakeAndDestroyBareDialog(HWND owner, int textControls) {
+    const HWND dialog =
+        ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_PROCESSOR_AFFINITY),
+                             owner, BareDialogProc, 0);
+    if (dialog == nullptr)
+        return false;
+    const WPARAM font = static_cast<WPARAM>(::SendMessageA(dialog, WM_GETFONT, 0, 0));
+    for (int made = TextControls(dialog); made < textControls; ++made) {
+        const HWND text =
+            ::CreateWindowExA(0, "Static", "Select:", WS_CHILD | WS_VISIBLE | SS_LEFT, 0, 0, 40, 10,
+                              dialog, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+        ::SendMessageA(text, WM_SETFONT, font, FALSE);
+    }
+    ::ShowWindow(dialog, SW_SHOW);
+    ::UpdateWindow(dialog);
+    ::DestroyWindow(dialog);
+    return true;
+}
+
 class MainWindowHeapTest : public MainWindowTest {
   protected:
     // "Move to CPU(s)..." on this very process through its menu and dialog, ticking one
@@ -54,7 +92,10 @@ class MainWindowHeapTest : public MainWindowTest {
         MenuDriver menus;
         menus.ThenChoose(ID_MOVE_TO_CPUS);
         ModalDriver dialogs;
-        dialogs.Then(ModalDriver::Check({IDC_CPU_FIRST + processor}, IDOK));
+        dialogs.Then([this, processor](HWND dialog) {
+            textControls_ = TextControls(dialog);
+            ModalDriver::Check({IDC_CPU_FIRST + processor}, IDOK)(dialog);
+        });
         ::SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), -1);
         PumpMessages();
         return menus.shown().size() == 1 && dialogs.shown().size() == 1 &&
@@ -63,6 +104,9 @@ class MainWindowHeapTest : public MainWindowTest {
 
     void Refresh() { ClickButton(IDC_REFRESH); }
     int RowCount() const { return static_cast<int>(::SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
+
+    // The processor dialog's text controls, as the last move showed them.
+    int textControls_ = 0;
 };
 
 TEST_F(MainWindowHeapTest, MovesAndRefreshesLeaveTheHeapsAsTheyWere) {
@@ -72,6 +116,16 @@ TEST_F(MainWindowHeapTest, MovesAndRefreshesLeaveTheHeapsAsTheyWere) {
     // What the first move and refresh make once (classes, fonts, the dialog's resources).
     ASSERT_TRUE(MoveThroughDialog(0));
     Refresh();
+
+    ASSERT_TRUE(MakeAndDestroyBareDialog(window_, textControls_));
+    PumpMessages();
+
+    const HeapUse beforeBare = HeapUseNow();
+    int bareMade = 0;
+    for (int dialog = 0; dialog < kMoves; ++dialog)
+        bareMade += MakeAndDestroyBareDialog(window_, textControls_) ? 1 : 0;
+    PumpMessages();
+    const HeapUse afterBare = HeapUseNow();
 
     // Each row of the list holds blocks of its own: a process that came or went meanwhile
     // shows in the row counts.
@@ -86,14 +140,21 @@ TEST_F(MainWindowHeapTest, MovesAndRefreshesLeaveTheHeapsAsTheyWere) {
     const HeapUse afterRefreshes = HeapUseNow();
     const int rowsAfter = RowCount();
 
-    std::printf("heap blocks in use: %ld (%lld bytes) before, %ld (%lld bytes) after %d moves, "
-                "%ld (%lld bytes) after %d refreshes; list rows %d before, %d after\n",
-                beforeMoves.blocks, beforeMoves.bytes, afterMoves.blocks, afterMoves.bytes, kMoves,
-                afterRefreshes.blocks, afterRefreshes.bytes, kRefreshes, rowsBefore, rowsAfter);
+    const long bareBlocks = afterBare.blocks - beforeBare.blocks;
+    const long moveBlocks = afterMoves.blocks - beforeMoves.blocks;
+    std::printf("heap blocks in use: %ld (%lld bytes) before, %ld (%lld bytes) after %d bare "
+                "dialogs of %d text controls; %ld (%lld bytes) before, %ld (%lld bytes) after %d "
+                "moves, %ld (%lld bytes) after %d refreshes; list rows %d before, %d after\n",
+                beforeBare.blocks, beforeBare.bytes, afterBare.blocks, afterBare.bytes, kMoves,
+                textControls_, beforeMoves.blocks, beforeMoves.bytes, afterMoves.blocks,
+                afterMoves.bytes, kMoves, afterRefreshes.blocks, afterRefreshes.bytes, kRefreshes,
+                rowsBefore, rowsAfter);
+    EXPECT_EQ(kMoves, bareMade) << "bare dialogs made";
     EXPECT_EQ(kMoves, movesShown) << "moves whose menu and dialog showed and took effect";
-    EXPECT_LE(afterMoves.blocks - beforeMoves.blocks, kMadeOnceAllowance)
-        << kMoves << " moves left " << afterMoves.blocks - beforeMoves.blocks << " blocks of "
-        << afterMoves.bytes - beforeMoves.bytes << " bytes";
+    EXPECT_LE(moveBlocks - bareBlocks, kMadeOnceAllowance)
+        << kMoves << " moves left " << moveBlocks << " blocks of "
+        << afterMoves.bytes - beforeMoves.bytes << " bytes, " << kMoves << " bare dialogs "
+        << bareBlocks << " blocks of " << afterBare.bytes - beforeBare.bytes << " bytes";
     EXPECT_LE(afterRefreshes.blocks - afterMoves.blocks, kMadeOnceAllowance)
         << kRefreshes << " refreshes left " << afterRefreshes.blocks - afterMoves.blocks
         << " blocks of " << afterRefreshes.bytes - afterMoves.bytes << " bytes";

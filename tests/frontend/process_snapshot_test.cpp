@@ -2,6 +2,7 @@
 // processes cannot produce.
 #include "frontend/process_snapshot.h"
 
+#include "common/affinity_mask.h"
 #include "helper_processes.h"
 #include "engine/process_platform.h"
 
@@ -28,14 +29,10 @@ unsigned long ActiveProcessorMask() {
     return static_cast<unsigned long>(info.dwActiveProcessorMask);
 }
 
-unsigned long LowestBit(unsigned long mask) {
-    return mask & (~mask + 1);
-}
-
 unsigned long HighestBit(unsigned long mask) {
     unsigned long bit = 0;
     for (unsigned long rest = mask; rest != 0; rest &= rest - 1)
-        bit = LowestBit(rest);
+        bit = static_cast<unsigned long>(LowestProcessorBit(rest));
     return bit;
 }
 
@@ -261,7 +258,8 @@ bool StillRunning(unsigned long processId) {
 
 TEST(TakeProcessSnapshot, ListsHelperProcessesWithTheirIdsNamesAndMasks) {
     // Neither is the mask the helpers inherit (all processors) on a multiprocessor machine.
-    const unsigned long lowest = LowestBit(ActiveProcessorMask());
+    const unsigned long lowest =
+        static_cast<unsigned long>(LowestProcessorBit(ActiveProcessorMask()));
     const unsigned long highest = HighestBit(ActiveProcessorMask());
     HelperProcess first;
     HelperProcess second;
@@ -302,7 +300,7 @@ TEST(TakeProcessSnapshot, NamesAProgramInADottedDirectoryByItsLastComponent) {
 TEST(TakeProcessSnapshot, ListsTheSameRowsByImageNameAsByFirstModule) {
     HelperProcess first;
     HelperProcess second;
-    ASSERT_TRUE(first.SetMask(LowestBit(ActiveProcessorMask())));
+    ASSERT_TRUE(first.SetMask(LowestProcessorBit(ActiveProcessorMask())));
     ASSERT_TRUE(second.SetMask(HighestBit(ActiveProcessorMask())));
     DottedDirectoryCopy copy;
     ASSERT_TRUE(copy.copied()) << "cannot copy waiter.exe to " << copy.program();

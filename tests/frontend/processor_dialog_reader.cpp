@@ -1,6 +1,6 @@
 #include "processor_dialog_reader.h"
 
-#include "frontend/processor_selector.h"
+#include "frontend/processor_dialog/processor_dialog.h"
 #include "frontend/resource.h"
 
 #include <commctrl.h>
@@ -98,6 +98,22 @@ int SelectorChoice(HWND dialog) {
     const HWND selector = ::GetDlgItem(dialog, kProcessorSelectorId);
     return selector != nullptr ? static_cast<int>(::SendMessageA(selector, CB_GETCURSEL, 0, 0))
                                : -1;
+}
+
+OpenList OpenSelectorList(HWND dialog) {
+    const HWND selector = ::GetDlgItem(dialog, kProcessorSelectorId);
+    COMBOBOXINFO parts{};
+    parts.cbSize = sizeof(parts);
+    if (selector == nullptr || !::GetComboBoxInfo(selector, &parts))
+        return {};
+    ::SendMessageA(selector, CB_SHOWDROPDOWN, TRUE, 0);
+    RECT room{};
+    ::GetClientRect(parts.hwndList, &room);
+    ::SendMessageA(selector, CB_SHOWDROPDOWN, FALSE, 0);
+    const auto entryHeight = static_cast<int>(::SendMessageA(selector, CB_GETITEMHEIGHT, 0, 0));
+    if (entryHeight <= 0)
+        return {};
+    return {room.bottom / entryHeight, room.bottom % entryHeight};
 }
 
 bool ChooseWithArrowKeys(HWND dialog, int entry) {

@@ -27,5 +27,13 @@ AffinityMask TickedProcessors(HWND dialog);
 // The selector's entry now chosen, -1 for none.
 int SelectorChoice(HWND dialog);
 
+// The selector's list as it opens: the entries it shows whole, and the pixels below the last of
+// them. Opened with the control's own message and closed again.
+struct OpenList {
+    int wholeEntries = 0;
+    int pixelsLeft = 0;
+};
+OpenList OpenSelectorList(HWND dialog);
+
 // Focuses the selector and presses Down or Up until the entry is chosen; false when it cannot be.
 bool ChooseWithArrowKeys(HWND dialog, int entry);

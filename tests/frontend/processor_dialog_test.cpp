@@ -1,17 +1,16 @@
 // The processor dialog as a user meets it: opened from its real template, answered through
 // ModalDriver with clicks and keys, with the machine's processors chosen through the back end's
 // platform.
-#include "frontend/processor_dialog.h"
+#include "frontend/processor_dialog/processor_dialog.h"
 
 #include "engine/process_platform.h"
 #include "modal_driver.h"
 #include "frontend/resource.h"
-#include "frontend/topology_platform.h"
+#include "frontend/processor_dialog/topology_platform.h"
 #include "processor_dialog_reader.h"
 
 #include <gtest/gtest.h>
 
-#include <bitset>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -270,8 +269,7 @@ class FakeTopology : public TopologyPlatform {
             auto* record = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(bytes);
             record->Relationship = RelationProcessorCore;
             record->Size = kRecord;
-            record->Processor.Flags =
-                std::bitset<kMaskProcessors>(core.processors).count() > 1 ? LTP_PC_SMT : 0;
+            record->Processor.Flags = ProcessorCount(core.processors) > 1 ? LTP_PC_SMT : 0;
             record->Processor.Reserved[0] = core.efficiencyClass; // EfficiencyClass
             record->Processor.GroupCount = 1;
             record->Processor.GroupMask[0].Mask = core.processors;
@@ -317,9 +315,11 @@ TEST_F(ProcessorDialogTest, CoreClassesAreOfferedAndAFailingTopologyLeavesTheTem
         FakeTopology topology(machine.cores);
         ScopedTopologyPlatform scoped(topology);
         ProcessorDialogView view;
+        OpenList open;
         std::vector<AffinityMask> ticked;
         user.Then([&](HWND dialog) {
             view = ReadProcessorDialog(dialog);
+            open = OpenSelectorList(dialog);
             for (size_t i = 0; i < view.entries.size(); ++i) {
                 ChooseWithArrowKeys(dialog, static_cast<int>(i));
                 ticked.push_back(TickedProcessors(dialog));
@@ -331,6 +331,9 @@ TEST_F(ProcessorDialogTest, CoreClassesAreOfferedAndAFailingTopologyLeavesTheTem
         EXPECT_TRUE(Show(machine.active, 0));
         EXPECT_EQ(machine.entries, view.entries);
         EXPECT_EQ(machine.ticks, ticked);
+        // Every entry whole, and no room for another.
+        EXPECT_EQ(static_cast<int>(machine.entries.size()), open.wholeEntries);
+        EXPECT_EQ(0, open.pixelsLeft);
         if (machine.cores.empty()) {
             EXPECT_EQ(35, view.controls);
             EXPECT_TRUE(view.tooltips.empty());

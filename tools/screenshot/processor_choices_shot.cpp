@@ -6,7 +6,7 @@
 //
 //   processor_choices_shot.exe READY_FILE DONE_FILE
 #include "frontend/main_window.h"
-#include "frontend/processor_selector.h"
+#include "frontend/processor_dialog/processor_dialog.h"
 #include "frontend/resource.h"
 
 #include <commctrl.h>

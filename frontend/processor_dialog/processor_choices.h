@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/affinity_mask.h"
-#include "frontend/processor_topology.h"
+#include "frontend/processor_dialog/processor_topology.h"
 
 #include <string>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "frontend/processor_topology.h"
+#include "frontend/processor_dialog/processor_topology.h"
 
-#include "frontend/topology_platform.h"
+#include "frontend/processor_dialog/topology_platform.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -51,23 +51,16 @@ AffinityMask InProgramGroup(const GROUP_AFFINITY& affinity) {
     return affinity.Group == kProgramGroup ? affinity.Mask : 0;
 }
 
-AffinityMask LowestBit(AffinityMask mask) {
-    return mask & (~mask + 1);
-}
-
 template <typename Group> void SortByLowestProcessor(std::vector<Group>& groups) {
     std::stable_sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
-        return LowestBit(a.processors) < LowestBit(b.processors);
+        return LowestProcessorBit(a.processors) < LowestProcessorBit(b.processors);
     });
 }
 
-struct Relations {
-    std::vector<ProcessorCore> cores;
-    std::vector<ProcessorCache> caches;
-    std::vector<ProcessorNode> nodes;
-};
-
-void AddRecord(const Record& record, AffinityMask present, Relations& relations) {
+// Cores and nodes go straight into the topology; every data cache goes into `caches`, from which
+// the last level is chosen once all are known.
+void AddRecord(const Record& record, AffinityMask present, ProcessorTopology& topology,
+               std::vector<ProcessorCache>& caches) {
     const DWORD bodyBytes = record.Size - kHeaderBytes;
     switch (record.Relationship) {
     case RelationProcessorCore: {
@@ -82,7 +75,7 @@ void AddRecord(const Record& record, AffinityMask present, Relations& relations)
             processors |= InProgramGroup(core.GroupMask[g]);
         }
         if ((processors & present) != 0)
-            relations.cores.push_back({processors & present, core.EfficiencyClass});
+            topology.cores.push_back({processors & present, core.EfficiencyClass});
         return;
     }
     case RelationCache: {
@@ -93,7 +86,7 @@ void AddRecord(const Record& record, AffinityMask present, Relations& relations)
             return;
         const AffinityMask processors = InProgramGroup(cache.GroupMask) & present;
         if (processors != 0)
-            relations.caches.push_back({processors, cache.Level, cache.CacheSize});
+            caches.push_back({processors, cache.Level, cache.CacheSize});
         return;
     }
     case RelationNumaNode: {
@@ -101,7 +94,7 @@ void AddRecord(const Record& record, AffinityMask present, Relations& relations)
             return;
         const AffinityMask processors = InProgramGroup(record.NumaNode.GroupMask) & present;
         if (processors != 0)
-            relations.nodes.push_back({processors});
+            topology.nodes.push_back({processors});
         return;
     }
     default:
@@ -135,17 +128,18 @@ std::vector<ProcessorCache> LastLevelCaches(const std::vector<ProcessorCache>& c
 
 ProcessorTopology ReadProcessorTopology(AffinityMask present) {
     const std::vector<BYTE> buffer = ReadRecords();
-    Relations relations;
+    ProcessorTopology topology;
+    std::vector<ProcessorCache> caches;
     for (size_t offset = 0; offset + kHeaderBytes <= buffer.size();) {
         const auto& record = *reinterpret_cast<const Record*>(buffer.data() + offset);
         if (record.Size < kHeaderBytes || record.Size > buffer.size() - offset)
             break;
-        AddRecord(record, present, relations);
+        AddRecord(record, present, topology, caches);
         offset += record.Size;
     }
 
     AffinityMask inCores = 0;
-    for (const ProcessorCore& core : relations.cores) {
+    for (const ProcessorCore& core : topology.cores) {
         if ((inCores & core.processors) != 0)
             return {}; // a processor in two cores: an answer not to be trusted
         inCores |= core.processors;
@@ -153,11 +147,8 @@ ProcessorTopology ReadProcessorTopology(AffinityMask present) {
     if (present == 0 || inCores != present)
         return {};
 
-    ProcessorTopology topology;
     topology.known = true;
-    topology.cores = std::move(relations.cores);
-    topology.lastLevelCaches = LastLevelCaches(relations.caches, present);
-    topology.nodes = std::move(relations.nodes);
+    topology.lastLevelCaches = LastLevelCaches(caches, present);
     SortByLowestProcessor(topology.cores);
     SortByLowestProcessor(topology.lastLevelCaches);
     SortByLowestProcessor(topology.nodes);

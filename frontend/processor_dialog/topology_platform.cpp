@@ -1,4 +1,4 @@
-#include "frontend/topology_platform.h"
+#include "frontend/processor_dialog/topology_platform.h"
 
 namespace {
 using LogicalProcessorInformationFunction = BOOL(WINAPI*)(LOGICAL_PROCESSOR_RELATIONSHIP,

@@ -1,17 +1,12 @@
-#include "frontend/processor_choices.h"
+#include "frontend/processor_dialog/processor_choices.h"
 
 #include "frontend/affinity_mask_text.h"
 
 #include <algorithm>
-#include <bitset>
 
 namespace {
 constexpr DWORD kKilobyte = 1024;
 constexpr DWORD kMegabyte = 1024 * kKilobyte;
-
-int ProcessorCount(AffinityMask mask) {
-    return static_cast<int>(std::bitset<kMaskProcessors>(mask).count());
-}
 
 bool HasSeveralClasses(const ProcessorTopology& topology) {
     if (topology.cores.empty())
@@ -43,7 +38,7 @@ std::vector<ProcessorChoice> ProcessorChoices(const ProcessorTopology& topology,
     AffinityMask firstThreads = 0;
     bool someCoreHasSeveral = false;
     for (const ProcessorCore& core : topology.cores) {
-        firstThreads |= core.processors & (~core.processors + 1);
+        firstThreads |= LowestProcessorBit(core.processors);
         someCoreHasSeveral = someCoreHasSeveral || ProcessorCount(core.processors) > 1;
     }
     if (someCoreHasSeveral)
