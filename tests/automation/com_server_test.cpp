@@ -144,6 +144,15 @@ class Aggregator : public IUnknown {
     int queries = 0;
 };
 
+// Makes an AffinityManager inside `outer`, which keeps its inner unknown.
+void Aggregate(BackendServer& server, Aggregator& outer) {
+    ComPtr<IClassFactory> factory = server.Factory();
+    ASSERT_TRUE(factory);
+    ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown,
+                                            reinterpret_cast<void**>(&outer.inner)));
+    ASSERT_NE(nullptr, outer.inner);
+}
+
 TEST_F(ComServer, AggregationIsRefusedForAnyInterfaceButIUnknown) {
     ComPtr<IClassFactory> factory = server_.Factory();
     ASSERT_TRUE(factory);
@@ -155,12 +164,8 @@ TEST_F(ComServer, AggregationIsRefusedForAnyInterfaceButIUnknown) {
 }
 
 TEST_F(ComServer, AggregatedObjectHasItsOwnInnerUnknown) {
-    ComPtr<IClassFactory> factory = server_.Factory();
-    ASSERT_TRUE(factory);
     Aggregator outer;
-    ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown,
-                                            reinterpret_cast<void**>(&outer.inner)));
-    ASSERT_NE(nullptr, outer.inner);
+    ASSERT_NO_FATAL_FAILURE(Aggregate(server_, outer));
     // The inner unknown counts for itself and is its own IUnknown.
     EXPECT_EQ(2u, outer.inner->AddRef());
     EXPECT_EQ(1u, outer.inner->Release());
@@ -193,12 +198,8 @@ TEST_F(ComServer, AggregatedObjectHasItsOwnInnerUnknown) {
 // COM's identity rule: the outer object alone decides what the aggregate answers, so every face
 // hands each query over and adds nothing of its own, not even what the inner unknown offers.
 TEST_F(ComServer, AggregatedFacesAnswerExactlyWhatTheOuterObjectAnswers) {
-    ComPtr<IClassFactory> factory = server_.Factory();
-    ASSERT_TRUE(factory);
     Aggregator outer;
-    ASSERT_EQ(S_OK, factory->CreateInstance(&outer, IID_IUnknown,
-                                            reinterpret_cast<void**>(&outer.inner)));
-    ASSERT_NE(nullptr, outer.inner);
+    ASSERT_NO_FATAL_FAILURE(Aggregate(server_, outer));
     IUnknown* faces[2] = {};
     ASSERT_EQ(S_OK, outer.inner->QueryInterface(IID_IAffinityManager,
                                                 reinterpret_cast<void**>(&faces[0])));
