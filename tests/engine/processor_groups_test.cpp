@@ -1,0 +1,377 @@
+// The engine on machines of several processor groups (fake machines that follow the system's
+// documentation) and on Wine's one group (the real platform, recorded): the exact calls each kind
+// of process gets from Reset, Move and Isolate.
+#include "engine/affinity.h"
+#include "engine/process_mask.h"
+#include "group_machine.h"
+#include "helper_processes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+
+namespace {
+
+enum class Operation { kReset, kMove, kIsolate };
+
+const char* Name(Operation operation) {
+    switch (operation) {
+    case Operation::kReset:
+        return "Reset";
+    case Operation::kMove:
+        return "Move";
+    case Operation::kIsolate:
+        return "Isolate";
+    }
+    return "?";
+}
+
+std::string RefusalText(const GroupRefusals& refusals) {
+    std::string text;
+    for (int g = 0; g < kMaxProcessorGroups; ++g)
+        if (refusals.inOneGroup[g] != 0)
+            text += "group " + std::to_string(g) + " x" + std::to_string(refusals.inOneGroup[g]);
+    if (refusals.placedThemselves != 0)
+        text += "itself x" + std::to_string(refusals.placedThemselves);
+    if (refusals.othersLeft != 0)
+        text += " others x" + std::to_string(refusals.othersLeft);
+    return text;
+}
+
+GroupRefusals RunOperation(Operation operation, unsigned long pid, const ProcessorSet& processors) {
+    GroupRefusals refusals{};
+    switch (operation) {
+    case Operation::kReset:
+        ResetAllProcesses();
+        break;
+    case Operation::kMove:
+        MoveProcessesOnto(1, &pid, processors, &refusals);
+        break;
+    case Operation::kIsolate:
+        IsolateProcessesOn(1, &pid, processors, &refusals);
+        break;
+    }
+    return refusals;
+}
+
+// Where a process may run after the operations: its mask in its one group, or its CPU sets.
+ProcessorSet RunsOn(const FakeGroupProcess& process) {
+    if (process.groups.size() == 1)
+        return ProcessorSet::InGroup(process.groups[0], process.mask);
+    return process.cpuSets;
+}
+
+// A fresh machine of the case's shape holding every process of that shape, its groups already
+// read, so that the log holds only what the operation asks.
+class MachineOfCase {
+  public:
+    explicit MachineOfCase(const MachineShape& shape) : machine(shape), scope_(machine) {
+        for (const ProcessKindCase& c : ProcessKindCases())
+            if (c.machine == &shape)
+                machine.Add(c.process);
+        machine.Groups();
+        machine.log.Clear();
+    }
+    ~MachineOfCase() {
+        EXPECT_EQ(0, machine.openHandles) << "handles left open";
+        EXPECT_EQ(0, machine.windows11CallsOnWindows10) << "a Windows 11 call on Windows 10";
+    }
+
+    FakeGroupMachine machine;
+
+  private:
+    ScopedProcessPlatform scope_;
+};
+
+} // namespace
+
+TEST(ProcessorGroupsEngine, EachKindOfProcessGetsExactlyTheCallsOfItsRow) {
+    for (const ProcessKindCase& c : ProcessKindCases()) {
+        for (Operation operation : {Operation::kReset, Operation::kMove, Operation::kIsolate}) {
+            SCOPED_TRACE(std::string(c.machine->name) + ", " + c.kind + ", " + Name(operation));
+            MachineOfCase fake(*c.machine);
+            FakeGroupMachine& machine = fake.machine;
+            const GroupRefusals refusals = RunOperation(operation, c.process.pid, kMovedOnto);
+
+            for (const ProcessKindCase& other : ProcessKindCases()) {
+                if (other.machine != c.machine)
+                    continue;
+                const bool listed = other.process.pid == c.process.pid;
+                std::string expected;
+                if (operation == Operation::kReset)
+                    expected = other.reset;
+                else if (operation == Operation::kMove)
+                    expected = listed ? other.moveOnto : "";
+                else
+                    expected = other.isolateOther + (listed ? "; " + other.moveOnto : "");
+                EXPECT_EQ(expected, machine.log.Of(other.process.pid)) << "process " << other.kind;
+            }
+            EXPECT_EQ(operation == Operation::kMove ? "" : "EnumProcesses", machine.log.Of(0));
+            if (operation == Operation::kMove)
+                EXPECT_EQ(c.refusal.empty() ? "" : c.refusal + " x1", RefusalText(refusals));
+        }
+    }
+}
+
+TEST(ProcessorGroupsEngine, ResetNeverGivesASpanningProcessAMask) {
+    MachineOfCase fake(kWindows11TwoGroupsOf64);
+    EXPECT_TRUE(ResetAllProcesses());
+    for (const auto& [pid, process] : fake.machine.processes) {
+        if (process.groups.size() > 1)
+            EXPECT_EQ(0, fake.machine.log.Count(pid, "SetProcessAffinityMask")) << "process " << pid;
+        if (process.mask != 0)
+            EXPECT_TRUE(process.cpuSets.empty()) << "process " << pid;
+    }
+    EXPECT_EQ(2u, fake.machine.processes[12].groups.size()) << "it still spans both groups";
+}
+
+TEST(ProcessorGroupsEngine, IsolateSplitsEveryGroupBetweenTheListedProcessAndTheOthers) {
+    for (const MachineShape* shape : {&kWindows11TwoGroupsOf64, &kWindows10TwoGroupsOf48}) {
+        SCOPED_TRACE(shape->name);
+        MachineOfCase fake(*shape);
+        const ProcessorGroups& groups = fake.machine.Groups();
+        const ProcessorSet chosen = kMovedOnto;
+        unsigned long listed = shape->windows11 ? 12 : 21;
+        GroupRefusals refusals{};
+        EXPECT_FALSE(IsolateProcessesOn(1, &listed, chosen, &refusals))
+            << "the process that placed its threads itself refuses";
+        EXPECT_EQ(1u, refusals.othersLeft);
+        EXPECT_EQ(chosen, RunsOn(fake.machine.processes[listed]));
+        for (const auto& [pid, process] : fake.machine.processes) {
+            if (pid == listed || process.mask == 0)
+                continue;
+            const ProcessorSet others = RunsOn(process);
+            EXPECT_TRUE(others.Intersect(chosen).empty()) << "process " << pid;
+            const ProcessorSet reach =
+                process.groups.size() == 1 ? groups.AllOf(process.groups[0]) : groups.All();
+            EXPECT_EQ(reach, others.Union(chosen.Intersect(reach))) << "process " << pid;
+        }
+    }
+}
+
+TEST(ProcessorGroupsEngine, IsolateRefusesProcessorsThatLeaveAGroupEmptyBeforeAnythingChanges) {
+    struct Case {
+        const char* what;
+        ProcessorSet processors;
+    };
+    const ProcessorGroups groups = ProcessorGroups::FromGroups(
+        std::vector<ProcessorGroup>{{0, 64, ~DWORD_PTR{0}}, {64, 64, ~DWORD_PTR{0}}}.data(), 2);
+    const Case cases[] = {
+        {"no processor", {}},
+        {"every processor of group 0", groups.AllOf(0)},
+        {"all of group 1 and one of group 0", groups.AllOf(1).Union(ProcessorSet::InGroup(0, 1))},
+        {"the whole machine", groups.All()},
+        {"a group the machine lacks", ProcessorSet::InGroup(2, 1)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MachineOfCase fake(kWindows11TwoGroupsOf64);
+        unsigned long listed = 11;
+        EXPECT_FALSE(IsolateProcessesOn(1, &listed, c.processors, nullptr));
+        EXPECT_EQ("", fake.machine.log.Of(0));
+        EXPECT_EQ("", fake.machine.log.Of(listed));
+    }
+}
+
+TEST(ProcessorGroupsEngine, AScriptsMaskNamesTheListsNumbersAndFollowsTheSameRows) {
+    // Numbers 8-15 lie in group 0 on both machines.
+    constexpr AffinityMask kNumbers8To15 = 0xFF00;
+    for (const ProcessKindCase& c : ProcessKindCases()) {
+        SCOPED_TRACE(std::string(c.machine->name) + ", " + c.kind);
+        std::string byMask;
+        std::string bySet;
+        {
+            MachineOfCase fake(*c.machine);
+            unsigned long pid = c.process.pid;
+            MoveProcesses(1, &pid, kNumbers8To15);
+            byMask = fake.machine.log.Of(pid);
+        }
+        {
+            MachineOfCase fake(*c.machine);
+            unsigned long pid = c.process.pid;
+            MoveProcessesOnto(1, &pid, ProcessorSet::InGroup(0, kNumbers8To15), nullptr);
+            bySet = fake.machine.log.Of(pid);
+        }
+        EXPECT_EQ(bySet, byMask);
+    }
+}
+
+TEST(ProcessorGroupsEngine, AScriptReadsAProcessInTheListsNumbersWhereTheyFit) {
+    struct Case {
+        DWORD pid;
+        bool fits;
+        AffinityMask numbers;
+    };
+    const Case cases[] = {
+        {10, true, ~AffinityMask{0}}, // group 0: 0-63
+        {11, false, 0},               // group 1: 64-127
+        {12, false, 0},               // both groups
+        {13, true, 0xFF00},           // its CPU set, 8-15
+        {14, true, 0},                // placed itself: no one mask, as the list's 0
+    };
+    MachineOfCase fake(kWindows11TwoGroupsOf64);
+    for (const Case& c : cases) {
+        AffinityMask numbers = 0x5A5A;
+        EXPECT_EQ(c.fits, GetProcessMask(c.pid, &numbers)) << "process " << c.pid;
+        if (c.fits)
+            EXPECT_EQ(c.numbers, numbers) << "process " << c.pid;
+    }
+}
+
+namespace {
+
+// The real platform with every call recorded as the fake machines record theirs.
+class RecordingPlatform : public ProcessPlatform {
+  public:
+    CallLog log;
+
+    void QuerySystemInfo(SYSTEM_INFO* info) override {
+        log.Add(0, "GetSystemInfo");
+        ProcessPlatform::QuerySystemInfo(info);
+    }
+    BOOL EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) override {
+        log.Add(0, "EnumProcesses");
+        return ProcessPlatform::EnumerateProcesses(ids, bytes, bytesReturned);
+    }
+    HANDLE OpenProcess(DWORD access, DWORD processId) override {
+        log.Add(processId, "open " + RightsText(access));
+        const HANDLE handle = ProcessPlatform::OpenProcess(access, processId);
+        if (handle != nullptr)
+            pids_[handle] = processId;
+        return handle;
+    }
+    BOOL CloseHandle(HANDLE handle) override {
+        log.Add(PidOf(handle), "close");
+        pids_.erase(handle);
+        return ProcessPlatform::CloseHandle(handle);
+    }
+    BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
+                                DWORD_PTR* systemMask) override {
+        log.Add(PidOf(process), "GetProcessAffinityMask");
+        return ProcessPlatform::GetProcessAffinityMask(process, processMask, systemMask);
+    }
+    BOOL SetProcessAffinityMask(HANDLE process, DWORD_PTR mask) override {
+        log.Add(PidOf(process), "SetProcessAffinityMask g0 0x" + Hex(mask));
+        return ProcessPlatform::SetProcessAffinityMask(process, mask);
+    }
+    BOOL ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
+                                   DWORD* lastError) override {
+        log.Add(0, "GetLogicalProcessorInformationEx");
+        return ProcessPlatform::ProcessorGroupInformation(buffer, length, lastError);
+    }
+    BOOL GetProcessGroupAffinity(HANDLE process, USHORT* count, USHORT* groups,
+                                 DWORD* lastError) override {
+        log.Add(PidOf(process), "GetProcessGroupAffinity");
+        return ProcessPlatform::GetProcessGroupAffinity(process, count, groups, lastError);
+    }
+    BOOL GetProcessDefaultCpuSetMasks(HANDLE process, GROUP_AFFINITY* masks, USHORT count,
+                                      USHORT* required, DWORD* lastError) override {
+        log.Add(PidOf(process), "GetProcessDefaultCpuSetMasks");
+        return ProcessPlatform::GetProcessDefaultCpuSetMasks(process, masks, count, required,
+                                                             lastError);
+    }
+    BOOL SetProcessDefaultCpuSetMasks(HANDLE process, const GROUP_AFFINITY* masks,
+                                      USHORT count) override {
+        log.Add(PidOf(process), "SetProcessDefaultCpuSetMasks " + CpuSetMasksText(masks, count));
+        return ProcessPlatform::SetProcessDefaultCpuSetMasks(process, masks, count);
+    }
+
+  private:
+    static std::string Hex(DWORD_PTR value) {
+        char text[24];
+        std::snprintf(text, sizeof(text), "%llx", static_cast<unsigned long long>(value));
+        return text;
+    }
+    DWORD PidOf(HANDLE handle) const {
+        const auto found = pids_.find(handle);
+        return found != pids_.end() ? found->second : 0xFFFFFFFF;
+    }
+    std::map<HANDLE, DWORD> pids_;
+};
+
+class OneGroupUnderWine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        all = GenerateAllProcessorsMask();
+        ASSERT_GE(all, 3ul) << "these tests need two processors";
+        chosen = all & ~(all >> 1); // the highest processor
+        helpers = StartHelpers(2);
+        recorder.Groups();
+        ASSERT_FALSE(recorder.Groups().several()) << "Wine has one processor group";
+        recorder.log.Clear();
+    }
+    void TearDown() override { ::SetProcessAffinityMask(::GetCurrentProcess(), all); }
+
+    std::string SetsMask(AffinityMask mask) {
+        char text[24];
+        std::snprintf(text, sizeof(text), "%llx", static_cast<unsigned long long>(mask));
+        return "open set; SetProcessAffinityMask g0 0x" + std::string(text) + "; close";
+    }
+
+    AffinityMask all = 0;
+    AffinityMask chosen = 0;
+    std::vector<HelperProcess> helpers;
+    RecordingPlatform recorder;
+    ScopedProcessPlatform scope{recorder};
+};
+
+} // namespace
+
+// The same operations as the fake machines' rows, on one group: the calls of the mask functions,
+// and not one more per process.
+TEST_F(OneGroupUnderWine, EachOperationMakesTodaysCallsExactly) {
+    const ProcessorSet chosenSet = ProcessorSet::InGroup(0, chosen);
+    const unsigned long listed = helpers[0].pid();
+    const unsigned long other = helpers[1].pid();
+    struct Case {
+        const char* what;
+        bool (*run)(unsigned long pid, const ProcessorSet& processors, AffinityMask mask);
+        std::string machine;
+        std::string listedCalls;
+        std::string otherCalls;
+    };
+    const Case cases[] = {
+        {"Reset", [](unsigned long, const ProcessorSet&, AffinityMask) { return ResetAllProcesses(); },
+         "GetSystemInfo; EnumProcesses", SetsMask(all), SetsMask(all)},
+        {"MoveAllProcesses",
+         [](unsigned long, const ProcessorSet&, AffinityMask mask) {
+             return MoveAllProcesses(mask);
+         },
+         "EnumProcesses", SetsMask(chosen), SetsMask(chosen)},
+        {"Move onto a set",
+         [](unsigned long pid, const ProcessorSet& processors, AffinityMask) {
+             GroupRefusals refusals{};
+             return MoveProcessesOnto(1, &pid, processors, &refusals);
+         },
+         "", SetsMask(chosen), ""},
+        {"Move onto a mask",
+         [](unsigned long pid, const ProcessorSet&, AffinityMask mask) {
+             return MoveProcesses(1, &pid, mask);
+         },
+         "", SetsMask(chosen), ""},
+        {"Isolate on a set",
+         [](unsigned long pid, const ProcessorSet& processors, AffinityMask) {
+             GroupRefusals refusals{};
+             return IsolateProcessesOn(1, &pid, processors, &refusals);
+         },
+         "GetSystemInfo; EnumProcesses", SetsMask(all & ~chosen) + "; " + SetsMask(chosen),
+         SetsMask(all & ~chosen)},
+        {"Isolate on a mask",
+         [](unsigned long pid, const ProcessorSet&, AffinityMask mask) {
+             return IsolateProcesses(1, &pid, mask);
+         },
+         "GetSystemInfo; EnumProcesses", SetsMask(all & ~chosen) + "; " + SetsMask(chosen),
+         SetsMask(all & ~chosen)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        recorder.log.Clear();
+        EXPECT_TRUE(c.run(listed, chosenSet, chosen));
+        EXPECT_EQ(c.machine, recorder.log.Of(0));
+        EXPECT_EQ(c.listedCalls, recorder.log.Of(listed));
+        EXPECT_EQ(c.otherCalls, recorder.log.Of(other));
+        ResetAllProcesses();
+    }
+}
