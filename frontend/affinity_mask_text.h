@@ -2,13 +2,21 @@
 #pragma once
 
 #include "common/affinity_mask.h"
+#include "common/processor_set.h"
+#include "engine/process_placement.h"
+#include "engine/processor_groups.h"
 
 #include <string>
 
 // "0-3,5" for bits 0 to 3 and 5, "32,40-47" for bits 32 and 40 to 47; the empty text for 0.
 std::string FormatAffinityMask(AffinityMask mask);
 
-// The "Affinity Mask" column's text for a process's mask. The system reports 0 for a process
-// whose threads run in several processor groups, as no one mask can say where they run: that
-// process reads "several groups".
-std::string ProcessMaskText(AffinityMask processMask);
+// The processors of a set by their whole-machine numbers, written as FormatAffinityMask writes
+// bits: "64-127" for group 1 of two groups of 64, "0-127" for both.
+std::string FormatProcessorSet(const ProcessorSet& processors, const ProcessorGroups& groups);
+
+// The "Affinity Mask" column's text for where a process may run: its processors by number,
+// followed by " (CPU set)" where they are its default CPU sets. A process whose threads the
+// process itself placed in several processor groups has no one mask that could say where they
+// run (the system reports 0): it reads "several groups".
+std::string PlacementText(const ProcessPlacement& placement, const ProcessorGroups& groups);

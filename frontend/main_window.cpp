@@ -3,6 +3,7 @@
 #include "frontend/affinity_mask_text.h"
 #include "common/dialog_binding.h"
 #include "engine/affinity.h"
+#include "engine/process_platform.h"
 #include "frontend/process_snapshot.h"
 #include "frontend/processor_dialog.h"
 #include "frontend/resource.h"
@@ -171,6 +172,7 @@ void MainWindow::RefreshProcessList() {
         return;
     }
     ::SendMessageA(listView_, LVM_DELETEALLITEMS, 0, 0);
+    const ProcessorGroups& groups = CurrentProcessPlatform().Groups();
     for (const ProcessEntry& entry : processes) {
         LVITEMA item{};
         item.mask = LVIF_TEXT | LVIF_PARAM;
@@ -183,7 +185,7 @@ void MainWindow::RefreshProcessList() {
         if (row == -1)
             continue;
         SetSubItemText(listView_, row, 1, std::to_string(entry.processId));
-        SetSubItemText(listView_, row, 2, ProcessMaskText(entry.affinityMask));
+        SetSubItemText(listView_, row, 2, PlacementText(entry.placement, groups));
     }
     ::SendMessageA(listView_, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(listView_, nullptr, TRUE);

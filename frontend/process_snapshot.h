@@ -3,15 +3,20 @@
 #pragma once
 
 #include "common/affinity_mask.h"
+#include "engine/process_placement.h"
 
 #include <list>
 #include <string>
 
 struct ProcessEntry {
     unsigned long processId = 0;
-    // 0 for a process whose threads run in several processor groups.
+    // As GetProcessAffinityMask reports it: of the process's (primary) group; 0 for a process
+    // whose threads it placed in several processor groups itself.
     AffinityMask affinityMask = 0;
     std::string fileName;
+    // Where it may run, read with the same handle: on a machine of several groups its groups and
+    // CPU sets too, on one group just its mask.
+    ProcessPlacement placement;
 };
 
 using ProcessList = std::list<ProcessEntry>;
