@@ -101,6 +101,11 @@ bool ProcessorGroups::Locate(int number, int* g, int* bit) const {
 
 bool ProcessorGroups::FromNumbers(AffinityMask numbers, ProcessorSet* set) const {
     *set = ProcessorSet{};
+    // On one group the numbers are the bits, whatever maximum the system reports for it.
+    if (count_ == 1) {
+        set->groups[0] = numbers;
+        return true;
+    }
     bool all = true;
     for (int number = 0; number < kMaskProcessors; ++number) {
         if ((numbers & ProcessorBit(number)) == 0)

@@ -47,8 +47,8 @@ class ProcessorGroups {
     }
 
     // The processors that bits of `numbers` name as whole-machine numbers 0 to kMaskProcessors-1
-    // (what the dialog's boxes and a script's mask name). False, with *set holding the others,
-    // when a bit names a number that no group has.
+    // (what the dialog's boxes and a script's mask name); on one group simply the bits. False,
+    // with *set holding the others, when a bit names a number that no group has.
     bool FromNumbers(AffinityMask numbers, ProcessorSet* set) const;
     // The set as a mask of whole-machine numbers; false when one of its processors is numbered
     // kMaskProcessors or above.
