@@ -99,6 +99,16 @@ bool GetProcessMask(unsigned long processId, AffinityMask* mask) {
     return true;
 }
 
+bool AllProcessorNumbers(AffinityMask* numbers) {
+    ProcessPlatform& platform = CurrentProcessPlatform();
+    const ProcessorGroups& groups = platform.Groups();
+    if (!groups.several()) {
+        *numbers = platform.ActiveProcessorMask();
+        return true;
+    }
+    return groups.ToNumbers(groups.All(), numbers);
+}
+
 ProcessChange MoveProcessOnto(unsigned long processId, const ProcessorSet& processors) {
     ProcessPlacement placement;
     if (!ReadPlacement(processId, &placement))

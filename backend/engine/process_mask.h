@@ -36,6 +36,11 @@ MaskChange SetProcessMask(unsigned long processId, AffinityMask mask);
 // false when one of them is numbered 64 or above.
 bool GetProcessMask(unsigned long processId, AffinityMask* mask);
 
+// Every processor of the machine as whole-machine numbers: on one group the all-processors mask
+// (GenerateAllProcessorsMask), on several every group's processors; false when one of them is
+// numbered 64 or above.
+bool AllProcessorNumbers(AffinityMask* numbers);
+
 // The three changes of a machine of several groups (engine/affinity.h says which call each
 // kind of process gets). Each reads where the process may run through a handle for limited
 // query, then opens it again with the rights of the one call it makes.

@@ -375,3 +375,24 @@ TEST_F(OneGroupUnderWine, EachOperationMakesTodaysCallsExactly) {
         ResetAllProcesses();
     }
 }
+
+TEST(ProcessorGroupsEngine, AScriptsAllProcessorsAreTheMachinesNumbersWhereTheyFit) {
+    const MachineShape groupsOf16 = {"two groups of 16", true, 2, 16};
+    const struct {
+        const MachineShape* shape;
+        bool fits;
+        AffinityMask numbers;
+    } cases[] = {
+        {&groupsOf16, true, 0xFFFFFFFF},
+        {&kWindows11TwoGroupsOf64, false, 0},
+        {&kWindows10TwoGroupsOf48, false, 0},
+    };
+    for (const auto& c : cases) {
+        FakeGroupMachine machine(*c.shape);
+        ScopedProcessPlatform scope(machine);
+        AffinityMask numbers = 0x5A5A;
+        EXPECT_EQ(c.fits, AllProcessorNumbers(&numbers)) << c.shape->name;
+        if (c.fits)
+            EXPECT_EQ(c.numbers, numbers) << c.shape->name;
+    }
+}
