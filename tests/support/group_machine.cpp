@@ -216,6 +216,13 @@ BOOL FakeGroupMachine::GetProcessGroupAffinity(HANDLE handle, USHORT* count, USH
         return FALSE;
     }
     const USHORT needed = static_cast<USHORT>(process->groups.size());
+    // "The result can change between calls, so retry."
+    if (groupAffinityChanges != 0) {
+        groupAffinityChanges -= groupAffinityChanges > 0;
+        *count = static_cast<USHORT>(*count + 1);
+        *lastError = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
     if (*count < needed) {
         *count = needed;
         *lastError = ERROR_INSUFFICIENT_BUFFER;

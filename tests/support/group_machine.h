@@ -53,6 +53,9 @@ class FakeGroupMachine : public ProcessPlatform {
     MachineShape shape;
     std::map<DWORD, FakeGroupProcess> processes;
     CallLog log;
+    // GetProcessGroupAffinity answers this many calls with "one more group needed", as when the
+    // result changes between calls; -1 answers every call so.
+    int groupAffinityChanges = 0;
     // Windows 11 functions asked of a Windows 10 machine; must stay 0.
     int windows11CallsOnWindows10 = 0;
     int openHandles = 0;
