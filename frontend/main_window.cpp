@@ -211,7 +211,7 @@ std::vector<unsigned long> MainWindow::GetSelectedProcessIds() {
 }
 
 void MainWindow::ApplyToSelection(bool (*operation)(int, unsigned long*, const ProcessorSet&,
-                                                   GroupRefusals*)) {
+                                                    GroupRefusals*)) {
     std::vector<unsigned long> processIds = GetSelectedProcessIds();
     if (processIds.empty())
         return;

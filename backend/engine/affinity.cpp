@@ -79,9 +79,8 @@ bool MoveAllProcesses(AffinityMask mask) {
         ProcessorSet processors;
         if (!SetOfNumbers(mask, &processors) || processors.empty())
             return false;
-        return ChangeAllProcesses([&](unsigned long processId) {
-            return MoveProcessOnto(processId, processors).change;
-        });
+        return ChangeAllProcesses(
+            [&](unsigned long processId) { return MoveProcessOnto(processId, processors).change; });
     }
     ProcessIdList all(CurrentProcessPlatform());
     if (!all.Enumerate() || all.count() <= 0)

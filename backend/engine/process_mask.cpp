@@ -31,8 +31,7 @@ MaskChange ApplyDefaultCpuSets(unsigned long processId, const ProcessorSet& proc
     ProcessHandle process(platform, platform.OpenProcess(kProcessSetLimitedInformation, processId));
     if (!process)
         return MaskChange::kNotOpened;
-    return platform.SetProcessDefaultCpuSetMasks(process.get(), count != 0 ? masks : nullptr,
-                                                 count)
+    return platform.SetProcessDefaultCpuSetMasks(process.get(), count != 0 ? masks : nullptr, count)
                ? MaskChange::kApplied
                : MaskChange::kRefused;
 }
@@ -135,9 +134,8 @@ ProcessChange MoveProcessOffOf(unsigned long processId, const ProcessorSet& proc
     const ProcessorGroups& groups = CurrentProcessPlatform().Groups();
     switch (placement.kind) {
     case PlacementKind::kOneGroup:
-        return Changed(ApplyMask(processId, groups.AllOf(placement.group)
-                                                .Without(processors)
-                                                .groups[placement.group]));
+        return Changed(ApplyMask(
+            processId, groups.AllOf(placement.group).Without(processors).groups[placement.group]));
     case PlacementKind::kSpanning:
         return Changed(ApplyDefaultCpuSets(processId, groups.All().Without(processors)));
     case PlacementKind::kPlacedByItself:

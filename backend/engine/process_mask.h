@@ -16,8 +16,8 @@ enum class MaskChange {
 // Why a process on a machine of several groups was refused before any change was asked.
 enum class GroupRefusal {
     kNone,
-    kOtherGroup,      // it runs only in one group, which the processors are not all of
-    kPlacedByItself,  // it placed its threads in several groups itself
+    kOtherGroup,     // it runs only in one group, which the processors are not all of
+    kPlacedByItself, // it placed its threads in several groups itself
 };
 
 struct ProcessChange {

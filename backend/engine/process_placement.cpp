@@ -16,8 +16,7 @@ bool ReadGroups(ProcessPlatform& platform, HANDLE process, USHORT* groups, USHOR
             *count = asked;
             return asked > 0;
         }
-        if (lastError != ERROR_INSUFFICIENT_BUFFER || asked <= room ||
-            asked > kMaxProcessorGroups)
+        if (lastError != ERROR_INSUFFICIENT_BUFFER || asked <= room || asked > kMaxProcessorGroups)
             return false;
         room = asked;
     }

@@ -18,9 +18,9 @@ enum class PlacementKind {
 
 struct ProcessPlacement {
     PlacementKind kind = PlacementKind::kOneGroup;
-    int group = 0;            // kOneGroup: its group
-    ProcessorSet processors;  // kOneGroup, kSpanning: the processors it may use
-    bool cpuSets = false;     // kSpanning: the processors are its default CPU sets
+    int group = 0;           // kOneGroup: its group
+    ProcessorSet processors; // kOneGroup, kSpanning: the processors it may use
+    bool cpuSets = false;    // kSpanning: the processors are its default CPU sets
 };
 
 // The placement of the process behind `process` (a handle for limited query at least), whose

@@ -86,7 +86,8 @@ void ProcessPlatform::Free(void* block) {
 
 BOOL ProcessPlatform::ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
                                                 DWORD* length, DWORD* lastError) {
-    const auto function = KernelFunction<GroupInformationFunction>("GetLogicalProcessorInformationEx");
+    const auto function =
+        KernelFunction<GroupInformationFunction>("GetLogicalProcessorInformationEx");
     if (function == nullptr) {
         *lastError = ERROR_CALL_NOT_IMPLEMENTED;
         return FALSE;

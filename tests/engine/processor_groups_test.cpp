@@ -123,7 +123,8 @@ TEST(ProcessorGroupsEngine, ResetNeverGivesASpanningProcessAMask) {
     EXPECT_TRUE(ResetAllProcesses());
     for (const auto& [pid, process] : fake.machine.processes) {
         if (process.groups.size() > 1)
-            EXPECT_EQ(0, fake.machine.log.Count(pid, "SetProcessAffinityMask")) << "process " << pid;
+            EXPECT_EQ(0, fake.machine.log.Count(pid, "SetProcessAffinityMask"))
+                << "process " << pid;
         if (process.mask != 0)
             EXPECT_TRUE(process.cpuSets.empty()) << "process " << pid;
     }
@@ -336,7 +337,8 @@ TEST_F(OneGroupUnderWine, EachOperationMakesTodaysCallsExactly) {
         std::string otherCalls;
     };
     const Case cases[] = {
-        {"Reset", [](unsigned long, const ProcessorSet&, AffinityMask) { return ResetAllProcesses(); },
+        {"Reset",
+         [](unsigned long, const ProcessorSet&, AffinityMask) { return ResetAllProcesses(); },
          "GetSystemInfo; EnumProcesses", SetsMask(all), SetsMask(all)},
         {"MoveAllProcesses",
          [](unsigned long, const ProcessorSet&, AffinityMask mask) {

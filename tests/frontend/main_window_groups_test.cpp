@@ -49,7 +49,10 @@ TEST_F(MainWindowTest, OnTwoGroupsOneBoxTellsWhichProcessesTheirGroupsKept) {
         std::map<unsigned long, std::string> rows;
     };
     const Case cases[] = {
-        {"Move, one process of group 1 refused", ID_MOVE_TO_CPUS, {10, 11}, kMovedOneOfGroup1,
+        {"Move, one process of group 1 refused",
+         ID_MOVE_TO_CPUS,
+         {10, 11},
+         kMovedOneOfGroup1,
          {{10, "8"}, {11, "64-127"}, {12, "0-127"}}},
         {"Move, two of group 1 and one that placed itself",
          ID_MOVE_TO_CPUS,
@@ -58,7 +61,10 @@ TEST_F(MainWindowTest, OnTwoGroupsOneBoxTellsWhichProcessesTheirGroupsKept) {
          "moved to another processor group.\r\n\r\n1 process placed its threads in several "
          "processor groups itself and was not moved.",
          {{11, "64-127"}, {15, "64-127"}, {14, "several groups"}}},
-        {"Move of a spanning process, nobody refused", ID_MOVE_TO_CPUS, {12}, "",
+        {"Move of a spanning process, nobody refused",
+         ID_MOVE_TO_CPUS,
+         {12},
+         "",
          {{12, "8 (CPU set)"}, {10, "0-63"}}},
         {"Isolate of a spanning process",
          ID_ISOLATE_ON_CPUS,

@@ -125,9 +125,9 @@ FakeGroupProcess* FakeGroupMachine::Holding(HANDLE handle, DWORD rights, const c
 // a thread's affinity outside its primary group."
 BOOL FakeGroupMachine::GetProcessAffinityMask(HANDLE handle, DWORD_PTR* processMask,
                                               DWORD_PTR* systemMask) {
-    FakeGroupProcess* process = Holding(
-        handle, PROCESS_QUERY_INFORMATION | PROCESS_QUERY_LIMITED_INFORMATION,
-        "GetProcessAffinityMask");
+    FakeGroupProcess* process =
+        Holding(handle, PROCESS_QUERY_INFORMATION | PROCESS_QUERY_LIMITED_INFORMATION,
+                "GetProcessAffinityMask");
     if (process == nullptr)
         return FALSE;
     *processMask = process->mask;
@@ -142,9 +142,9 @@ BOOL FakeGroupMachine::GetProcessAffinityMask(HANDLE handle, DWORD_PTR* processM
 BOOL FakeGroupMachine::SetProcessAffinityMask(HANDLE handle, DWORD_PTR mask) {
     const auto found = handles_.find(handle);
     const int group = found != handles_.end() ? processes[found->second.pid].primary : -1;
-    FakeGroupProcess* process = Holding(
-        handle, PROCESS_SET_INFORMATION,
-        ("SetProcessAffinityMask g" + std::to_string(group) + " " + Hex(mask)).c_str());
+    FakeGroupProcess* process =
+        Holding(handle, PROCESS_SET_INFORMATION,
+                ("SetProcessAffinityMask g" + std::to_string(group) + " " + Hex(mask)).c_str());
     if (process == nullptr)
         return FALSE;
     if (process->mask == 0 || mask == 0 || (mask & ~GroupMask()) != 0) {
@@ -179,10 +179,9 @@ BOOL FakeGroupMachine::ImageFilePath(HANDLE handle, char* path, DWORD* size, DWO
 BOOL FakeGroupMachine::ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
                                                  DWORD* length, DWORD* lastError) {
     log.Add(0, "GetLogicalProcessorInformationEx");
-    const DWORD needed =
-        static_cast<DWORD>(offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group) +
-                           offsetof(GROUP_RELATIONSHIP, GroupInfo) +
-                           shape.groups * sizeof(PROCESSOR_GROUP_INFO));
+    const DWORD needed = static_cast<DWORD>(
+        offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group) +
+        offsetof(GROUP_RELATIONSHIP, GroupInfo) + shape.groups * sizeof(PROCESSOR_GROUP_INFO));
     if (buffer == nullptr || *length < needed) {
         *length = needed;
         *lastError = ERROR_INSUFFICIENT_BUFFER;
@@ -208,9 +207,9 @@ BOOL FakeGroupMachine::ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORM
 // sets the count it needs. It lists every group one of the process's threads is assigned to."
 BOOL FakeGroupMachine::GetProcessGroupAffinity(HANDLE handle, USHORT* count, USHORT* groups,
                                                DWORD* lastError) {
-    FakeGroupProcess* process = Holding(
-        handle, PROCESS_QUERY_INFORMATION | PROCESS_QUERY_LIMITED_INFORMATION,
-        "GetProcessGroupAffinity");
+    FakeGroupProcess* process =
+        Holding(handle, PROCESS_QUERY_INFORMATION | PROCESS_QUERY_LIMITED_INFORMATION,
+                "GetProcessGroupAffinity");
     if (process == nullptr) {
         *lastError = ERROR_ACCESS_DENIED;
         return FALSE;
@@ -291,8 +290,7 @@ const MachineShape kWindows10TwoGroupsOf48 = {"Windows 10, two groups of 48", fa
 namespace {
 // How each kind is read: a one-group process tells its groups, a spanning one its CPU sets too,
 // and one whose mask reads 0 nothing more.
-const std::string kReadOne =
-    "open query; GetProcessAffinityMask; GetProcessGroupAffinity; close";
+const std::string kReadOne = "open query; GetProcessAffinityMask; GetProcessGroupAffinity; close";
 const std::string kReadSpanning = "open query; GetProcessAffinityMask; GetProcessGroupAffinity; "
                                   "GetProcessDefaultCpuSetMasks; close";
 const std::string kReadItself = "open query; GetProcessAffinityMask; close";
@@ -314,30 +312,71 @@ const std::vector<ProcessKindCase>& ProcessKindCases() {
     const MachineShape* w10 = &kWindows10TwoGroupsOf48;
     const std::string allBut72To79 = "0:0xffffffffffffffff 1:0xffffffffffff00ff";
     static const std::vector<ProcessKindCase> cases = {
-        {w11, "in group 0", {10, {0}, 0, kAll64, {}}, "0-63",
-         kReadOne + SetsMask("g0 0xffffffffffffffff") + kClearCpuSets, kReadOne,
-         kReadOne + SetsMask("g0 0xffffffffffffffff"), "group 0"},
-        {w11, "in group 1", {11, {1}, 1, kAll64, {}}, "64-127",
+        {w11,
+         "in group 0",
+         {10, {0}, 0, kAll64, {}},
+         "0-63",
+         kReadOne + SetsMask("g0 0xffffffffffffffff") + kClearCpuSets,
+         kReadOne,
+         kReadOne + SetsMask("g0 0xffffffffffffffff"),
+         "group 0"},
+        {w11,
+         "in group 1",
+         {11, {1}, 1, kAll64, {}},
+         "64-127",
          kReadOne + SetsMask("g1 0xffffffffffffffff") + kClearCpuSets,
-         kReadOne + SetsMask("g1 0xff00"), kReadOne + SetsMask("g1 0xffffffffffff00ff"), ""},
-        {w11, "spanning both groups", {12, {0, 1}, 0, kAll64, {}}, "0-127",
-         kReadSpanning + kClearCpuSets, kReadSpanning + SetsCpuSets("1:0xff00"),
-         kReadSpanning + SetsCpuSets(allBut72To79), ""},
-        {w11, "spanning, with a default CPU set",
-         {13, {0, 1}, 1, kAll64, ProcessorSet::InGroup(0, 0xFF00)}, "8-15 (CPU set)",
-         kReadSpanning + kClearCpuSets, kReadSpanning + SetsCpuSets("1:0xff00"),
-         kReadSpanning + SetsCpuSets(allBut72To79), ""},
-        {w11, "threads placed by itself", {14, {0, 1}, 0, 0, {}}, "several groups", kReadItself,
-         kReadItself, kReadItself, "itself"},
-        {w10, "in group 0", {20, {0}, 0, kAll48, {}}, "0-47",
-         kReadOne + SetsMask("g0 0xffffffffffff"), kReadOne,
-         kReadOne + SetsMask("g0 0xffffffffffff"), "group 0"},
-        {w10, "in group 1", {21, {1}, 1, kAll48, {}}, "48-95",
-         kReadOne + SetsMask("g1 0xffffffffffff"), kReadOne + SetsMask("g1 0xff00"),
-         kReadOne + SetsMask("g1 0xffffffff00ff"), ""},
+         kReadOne + SetsMask("g1 0xff00"),
+         kReadOne + SetsMask("g1 0xffffffffffff00ff"),
+         ""},
+        {w11,
+         "spanning both groups",
+         {12, {0, 1}, 0, kAll64, {}},
+         "0-127",
+         kReadSpanning + kClearCpuSets,
+         kReadSpanning + SetsCpuSets("1:0xff00"),
+         kReadSpanning + SetsCpuSets(allBut72To79),
+         ""},
+        {w11,
+         "spanning, with a default CPU set",
+         {13, {0, 1}, 1, kAll64, ProcessorSet::InGroup(0, 0xFF00)},
+         "8-15 (CPU set)",
+         kReadSpanning + kClearCpuSets,
+         kReadSpanning + SetsCpuSets("1:0xff00"),
+         kReadSpanning + SetsCpuSets(allBut72To79),
+         ""},
+        {w11,
+         "threads placed by itself",
+         {14, {0, 1}, 0, 0, {}},
+         "several groups",
+         kReadItself,
+         kReadItself,
+         kReadItself,
+         "itself"},
+        {w10,
+         "in group 0",
+         {20, {0}, 0, kAll48, {}},
+         "0-47",
+         kReadOne + SetsMask("g0 0xffffffffffff"),
+         kReadOne,
+         kReadOne + SetsMask("g0 0xffffffffffff"),
+         "group 0"},
+        {w10,
+         "in group 1",
+         {21, {1}, 1, kAll48, {}},
+         "48-95",
+         kReadOne + SetsMask("g1 0xffffffffffff"),
+         kReadOne + SetsMask("g1 0xff00"),
+         kReadOne + SetsMask("g1 0xffffffff00ff"),
+         ""},
         // "Windows 10: each process starts in one group"; one with threads in both reads mask 0.
-        {w10, "threads in both groups", {22, {0, 1}, 0, 0, {}}, "several groups", kReadItself,
-         kReadItself, kReadItself, "itself"},
+        {w10,
+         "threads in both groups",
+         {22, {0, 1}, 0, 0, {}},
+         "several groups",
+         kReadItself,
+         kReadItself,
+         kReadItself,
+         "itself"},
     };
     return cases;
 }
