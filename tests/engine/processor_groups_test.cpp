@@ -112,8 +112,9 @@ TEST(ProcessorGroupsEngine, EachKindOfProcessGetsExactlyTheCallsOfItsRow) {
                 EXPECT_EQ(expected, machine.log.Of(other.process.pid)) << "process " << other.kind;
             }
             EXPECT_EQ(operation == Operation::kMove ? "" : "EnumProcesses", machine.log.Of(0));
-            if (operation == Operation::kMove)
+            if (operation == Operation::kMove) {
                 EXPECT_EQ(c.refusal.empty() ? "" : c.refusal + " x1", RefusalText(refusals));
+            }
         }
     }
 }
@@ -122,11 +123,13 @@ TEST(ProcessorGroupsEngine, ResetNeverGivesASpanningProcessAMask) {
     MachineOfCase fake(kWindows11TwoGroupsOf64);
     EXPECT_TRUE(ResetAllProcesses());
     for (const auto& [pid, process] : fake.machine.processes) {
-        if (process.groups.size() > 1)
+        if (process.groups.size() > 1) {
             EXPECT_EQ(0, fake.machine.log.Count(pid, "SetProcessAffinityMask"))
                 << "process " << pid;
-        if (process.mask != 0)
+        }
+        if (process.mask != 0) {
             EXPECT_TRUE(process.cpuSets.empty()) << "process " << pid;
+        }
     }
     EXPECT_EQ(2u, fake.machine.processes[12].groups.size()) << "it still spans both groups";
 }
@@ -219,8 +222,9 @@ TEST(ProcessorGroupsEngine, AScriptReadsAProcessInTheListsNumbersWhereTheyFit) {
     for (const Case& c : cases) {
         AffinityMask numbers = 0x5A5A;
         EXPECT_EQ(c.fits, GetProcessMask(c.pid, &numbers)) << "process " << c.pid;
-        if (c.fits)
+        if (c.fits) {
             EXPECT_EQ(c.numbers, numbers) << "process " << c.pid;
+        }
     }
 }
 
@@ -397,8 +401,9 @@ TEST(ProcessorGroupsEngine, AScriptsAllProcessorsAreTheMachinesNumbersWhereTheyF
         ScopedProcessPlatform scope(machine);
         AffinityMask numbers = 0x5A5A;
         EXPECT_EQ(c.fits, AllProcessorNumbers(&numbers)) << c.shape->name;
-        if (c.fits)
+        if (c.fits) {
             EXPECT_EQ(c.numbers, numbers) << c.shape->name;
+        }
     }
 }
 
@@ -483,9 +488,9 @@ TEST(ProcessorGroupsOfTheMachine, AnAnswerThatCannotBeTrustedReadsAsOneGroupOfTh
         machine.error = ERROR_CALL_NOT_IMPLEMENTED;
         const ProcessorGroups groups = ReadProcessorGroups(machine);
         ASSERT_EQ(c.groups, groups.count());
-        if (c.groups == 1)
+        if (c.groups == 1) {
             EXPECT_EQ(0x3u, groups.group(0).activeMask);
-        else
+        } else
             EXPECT_EQ(64, groups.group(1).base);
     }
 }

@@ -13,7 +13,7 @@ std::string Hex(unsigned long long value) {
 }
 
 DWORD_PTR LowBits(int count) {
-    return count >= 64 ? ~DWORD_PTR{0} : (DWORD_PTR{1} << count) - 1;
+    return count >= kMaskProcessors ? ~DWORD_PTR{0} : (DWORD_PTR{1} << count) - 1;
 }
 } // namespace
 
@@ -304,7 +304,15 @@ std::string SetsCpuSets(const std::string& masks) {
 }
 
 constexpr DWORD_PTR kAll64 = ~DWORD_PTR{0};
-constexpr DWORD_PTR kAll48 = 0xFFFFFFFFFFFF;
+const DWORD_PTR kAll48 = LowBits(48);
+
+// A process whose threads are in both groups of its own doing: its mask reads 0.
+FakeGroupProcess InBothGroupsByItself(DWORD pid) {
+    FakeGroupProcess process;
+    process.pid = pid;
+    process.groups = {0, 1};
+    return process;
+}
 } // namespace
 
 const std::vector<ProcessKindCase>& ProcessKindCases() {
@@ -344,14 +352,8 @@ const std::vector<ProcessKindCase>& ProcessKindCases() {
          kReadSpanning + SetsCpuSets("1:0xff00"),
          kReadSpanning + SetsCpuSets(allBut72To79),
          ""},
-        {w11,
-         "threads placed by itself",
-         {14, {0, 1}, 0, 0, {}},
-         "several groups",
-         kReadItself,
-         kReadItself,
-         kReadItself,
-         "itself"},
+        {w11, "threads placed by itself", InBothGroupsByItself(14), "several groups", kReadItself,
+         kReadItself, kReadItself, "itself"},
         {w10,
          "in group 0",
          {20, {0}, 0, kAll48, {}},
@@ -369,14 +371,8 @@ const std::vector<ProcessKindCase>& ProcessKindCases() {
          kReadOne + SetsMask("g1 0xffffffff00ff"),
          ""},
         // "Windows 10: each process starts in one group"; one with threads in both reads mask 0.
-        {w10,
-         "threads in both groups",
-         {22, {0, 1}, 0, 0, {}},
-         "several groups",
-         kReadItself,
-         kReadItself,
-         kReadItself,
-         "itself"},
+        {w10, "threads in both groups", InBothGroupsByItself(22), "several groups", kReadItself,
+         kReadItself, kReadItself, "itself"},
     };
     return cases;
 }
