@@ -70,7 +70,7 @@ bool MoveProcesses(int count, unsigned long* processIds, AffinityMask mask) {
                MoveProcessesOnto(count, processIds, processors, nullptr);
     }
     for (int i = 0; i < count; ++i)
-        Note(SetProcessMask(processIds[i], mask), &result);
+        Note(ApplyProcessMask(processIds[i], mask), &result);
     return result;
 }
 

@@ -5,16 +5,6 @@
 
 namespace {
 
-// The one call that sets a process's mask, as the system has always been asked.
-MaskChange ApplyMask(unsigned long processId, AffinityMask mask) {
-    ProcessPlatform& platform = CurrentProcessPlatform();
-    ProcessHandle process(platform, platform.OpenProcess(PROCESS_SET_INFORMATION, processId));
-    if (!process)
-        return MaskChange::kNotOpened;
-    return platform.SetProcessAffinityMask(process.get(), mask) ? MaskChange::kApplied
-                                                                : MaskChange::kRefused;
-}
-
 // The one call that sets a process's default CPU sets: one GROUP_AFFINITY per group of the set,
 // and none, which clears them, for the empty set.
 MaskChange ApplyDefaultCpuSets(unsigned long processId, const ProcessorSet& processors) {
@@ -62,10 +52,19 @@ ProcessChange Refused(GroupRefusal refusal, int group = 0) {
 
 } // namespace
 
+MaskChange ApplyProcessMask(unsigned long processId, AffinityMask mask) {
+    ProcessPlatform& platform = CurrentProcessPlatform();
+    ProcessHandle process(platform, platform.OpenProcess(PROCESS_SET_INFORMATION, processId));
+    if (!process)
+        return MaskChange::kNotOpened;
+    return platform.SetProcessAffinityMask(process.get(), mask) ? MaskChange::kApplied
+                                                                : MaskChange::kRefused;
+}
+
 MaskChange SetProcessMask(unsigned long processId, AffinityMask mask) {
     const ProcessorGroups& groups = CurrentProcessPlatform().Groups();
     if (!groups.several())
-        return ApplyMask(processId, mask);
+        return ApplyProcessMask(processId, mask);
     ProcessorSet processors;
     if (groups.FromNumbers(mask, &processors) && !processors.empty())
         return MoveProcessOnto(processId, processors).change;
@@ -117,7 +116,7 @@ ProcessChange MoveProcessOnto(unsigned long processId, const ProcessorSet& proce
         // "No documented call moves a process to another group."
         if (!processors.WithinGroup(placement.group))
             return Refused(GroupRefusal::kOtherGroup, placement.group);
-        return Changed(ApplyMask(processId, processors.groups[placement.group]));
+        return Changed(ApplyProcessMask(processId, processors.groups[placement.group]));
     case PlacementKind::kSpanning:
         // A mask would confine it to its primary group for good; CPU sets keep it spanning.
         return Changed(ApplyDefaultCpuSets(processId, processors));
@@ -134,7 +133,7 @@ ProcessChange MoveProcessOffOf(unsigned long processId, const ProcessorSet& proc
     const ProcessorGroups& groups = CurrentProcessPlatform().Groups();
     switch (placement.kind) {
     case PlacementKind::kOneGroup:
-        return Changed(ApplyMask(
+        return Changed(ApplyProcessMask(
             processId, groups.AllOf(placement.group).Without(processors).groups[placement.group]));
     case PlacementKind::kSpanning:
         return Changed(ApplyDefaultCpuSets(processId, groups.All().Without(processors)));
@@ -152,7 +151,7 @@ ProcessChange ResetProcess(unsigned long processId) {
     switch (placement.kind) {
     case PlacementKind::kOneGroup: {
         const MaskChange change =
-            ApplyMask(processId, platform.Groups().group(placement.group).activeMask);
+            ApplyProcessMask(processId, platform.Groups().group(placement.group).activeMask);
         // Windows 11 may still hold default CPU sets narrower than the group; the mask decides
         // the result, as it is the part that binds.
         if (platform.HasDefaultCpuSetMasks())

@@ -26,8 +26,12 @@ struct ProcessChange {
     int group = 0; // kOtherGroup: the group it runs in
 };
 
-// Opens the process for setting its information and gives it the mask. On a machine of several
-// groups the mask's bits are whole-machine numbers and the process is moved as MoveProcessOnto.
+// Opens the process for setting its information and gives it the mask: the one call that sets a
+// process's mask, as the engine has always asked it.
+MaskChange ApplyProcessMask(unsigned long processId, AffinityMask mask);
+
+// ApplyProcessMask, on one group. On a machine of several groups the mask's bits are
+// whole-machine numbers and the process is moved as MoveProcessOnto.
 MaskChange SetProcessMask(unsigned long processId, AffinityMask mask);
 
 // The process's own mask, through a handle for query; false when it does not open or cannot
