@@ -6,10 +6,10 @@
 #include "common/affinity_mask.h"
 #include "common/processor_set.h"
 
-// The five functions below take masks. On a machine of several processor groups a mask's bits
-// are whole-machine processor numbers 0 to 63 (engine/processor_groups.h), and each mask function
-// does what its processor-set counterpart further down does with those processors; on one group
-// the bits are the group's and every call is as it always was.
+// The four functions below that take or give masks keep their names and, on a machine of one
+// processor group, every call they ever made. On a machine of several groups the three that take
+// a mask read its bits as whole-machine processor numbers 0 to 63 (engine/processor_groups.h) and
+// do what their processor-set counterparts further down do with those processors.
 
 // The mask of every processor the machine has (of the calling process's processor group, on a
 // machine with several); asked of the system on every call.

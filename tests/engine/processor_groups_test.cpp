@@ -90,28 +90,45 @@ class MachineOfCase {
 
 } // namespace
 
+namespace {
+
+// What one operation asked for each process of `rows`, `listed` being the one it was given:
+// every row's calls of that operation, in the log of its own process.
+void ExpectEveryRow(Operation operation, const std::vector<ProcessKindCase>& rows, DWORD listed,
+                    const CallLog& log) {
+    for (const ProcessKindCase& row : rows) {
+        const bool isListed = row.process.pid == listed;
+        std::string expected;
+        if (operation == Operation::kReset)
+            expected = row.reset;
+        else if (operation == Operation::kMove)
+            expected = isListed ? row.moveOnto : "";
+        else
+            expected = row.isolateOther + (isListed ? "; " + row.moveOnto : "");
+        EXPECT_EQ(expected, log.Of(row.process.pid)) << "process " << row.kind;
+    }
+}
+
+std::vector<ProcessKindCase> RowsOf(const MachineShape& shape) {
+    std::vector<ProcessKindCase> rows;
+    for (const ProcessKindCase& c : ProcessKindCases())
+        if (c.machine == &shape)
+            rows.push_back(c);
+    return rows;
+}
+
+constexpr Operation kOperations[] = {Operation::kReset, Operation::kMove, Operation::kIsolate};
+
+} // namespace
+
 TEST(ProcessorGroupsEngine, EachKindOfProcessGetsExactlyTheCallsOfItsRow) {
     for (const ProcessKindCase& c : ProcessKindCases()) {
-        for (Operation operation : {Operation::kReset, Operation::kMove, Operation::kIsolate}) {
+        for (Operation operation : kOperations) {
             SCOPED_TRACE(std::string(c.machine->name) + ", " + c.kind + ", " + Name(operation));
             MachineOfCase fake(*c.machine);
-            FakeGroupMachine& machine = fake.machine;
             const GroupRefusals refusals = RunOperation(operation, c.process.pid, kMovedOnto);
-
-            for (const ProcessKindCase& other : ProcessKindCases()) {
-                if (other.machine != c.machine)
-                    continue;
-                const bool listed = other.process.pid == c.process.pid;
-                std::string expected;
-                if (operation == Operation::kReset)
-                    expected = other.reset;
-                else if (operation == Operation::kMove)
-                    expected = listed ? other.moveOnto : "";
-                else
-                    expected = other.isolateOther + (listed ? "; " + other.moveOnto : "");
-                EXPECT_EQ(expected, machine.log.Of(other.process.pid)) << "process " << other.kind;
-            }
-            EXPECT_EQ(operation == Operation::kMove ? "" : "EnumProcesses", machine.log.Of(0));
+            ExpectEveryRow(operation, RowsOf(*c.machine), c.process.pid, fake.machine.log);
+            EXPECT_EQ(operation == Operation::kMove ? "" : "EnumProcesses", fake.machine.log.Of(0));
             if (operation == Operation::kMove) {
                 EXPECT_EQ(c.refusal.empty() ? "" : c.refusal + " x1", RefusalText(refusals));
             }
@@ -327,61 +344,42 @@ class OneGroupUnderWine : public ::testing::Test {
 
 } // namespace
 
-// The same operations as the fake machines' rows, on one group: the calls of the mask functions,
-// and not one more per process.
+// The fake machines' check on Wine's one group, with two real processes of the one kind it has:
+// every operation makes exactly the calls it made before groups were known, through the set
+// operations the window calls and through the mask functions scripts call.
 TEST_F(OneGroupUnderWine, EachOperationMakesTodaysCallsExactly) {
-    const ProcessorSet chosenSet = ProcessorSet::InGroup(0, chosen);
+    const MachineShape wine = {"Wine, one group", false, 1, 0};
+    std::vector<ProcessKindCase> rows;
+    for (const HelperProcess& helper : helpers) {
+        ProcessKindCase row;
+        row.machine = &wine;
+        row.kind = "in the one group";
+        row.process.pid = helper.pid();
+        row.reset = SetsMask(all);
+        row.moveOnto = SetsMask(chosen);
+        row.isolateOther = SetsMask(all & ~chosen);
+        rows.push_back(row);
+    }
     const unsigned long listed = helpers[0].pid();
-    const unsigned long other = helpers[1].pid();
-    struct Case {
-        const char* what;
-        bool (*run)(unsigned long pid, const ProcessorSet& processors, AffinityMask mask);
-        std::string machine;
-        std::string listedCalls;
-        std::string otherCalls;
-    };
-    const Case cases[] = {
-        {"Reset",
-         [](unsigned long, const ProcessorSet&, AffinityMask) { return ResetAllProcesses(); },
-         "GetSystemInfo; EnumProcesses", SetsMask(all), SetsMask(all)},
-        {"MoveAllProcesses",
-         [](unsigned long, const ProcessorSet&, AffinityMask mask) {
-             return MoveAllProcesses(mask);
-         },
-         "EnumProcesses", SetsMask(chosen), SetsMask(chosen)},
-        {"Move onto a set",
-         [](unsigned long pid, const ProcessorSet& processors, AffinityMask) {
-             GroupRefusals refusals{};
-             return MoveProcessesOnto(1, &pid, processors, &refusals);
-         },
-         "", SetsMask(chosen), ""},
-        {"Move onto a mask",
-         [](unsigned long pid, const ProcessorSet&, AffinityMask mask) {
-             return MoveProcesses(1, &pid, mask);
-         },
-         "", SetsMask(chosen), ""},
-        {"Isolate on a set",
-         [](unsigned long pid, const ProcessorSet& processors, AffinityMask) {
-             GroupRefusals refusals{};
-             return IsolateProcessesOn(1, &pid, processors, &refusals);
-         },
-         "GetSystemInfo; EnumProcesses", SetsMask(all & ~chosen) + "; " + SetsMask(chosen),
-         SetsMask(all & ~chosen)},
-        {"Isolate on a mask",
-         [](unsigned long pid, const ProcessorSet&, AffinityMask mask) {
-             return IsolateProcesses(1, &pid, mask);
-         },
-         "GetSystemInfo; EnumProcesses", SetsMask(all & ~chosen) + "; " + SetsMask(chosen),
-         SetsMask(all & ~chosen)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        recorder.log.Clear();
-        EXPECT_TRUE(c.run(listed, chosenSet, chosen));
-        EXPECT_EQ(c.machine, recorder.log.Of(0));
-        EXPECT_EQ(c.listedCalls, recorder.log.Of(listed));
-        EXPECT_EQ(c.otherCalls, recorder.log.Of(other));
-        ResetAllProcesses();
+    for (Operation operation : kOperations) {
+        for (bool bySet : {true, false}) {
+            SCOPED_TRACE(std::string(Name(operation)) + (bySet ? " by set" : " by mask"));
+            recorder.log.Clear();
+            unsigned long pid = listed;
+            if (bySet) {
+                RunOperation(operation, listed, ProcessorSet::InGroup(0, chosen));
+            } else if (operation == Operation::kReset) {
+                MoveAllProcesses(GenerateAllProcessorsMask());
+            } else if (operation == Operation::kMove) {
+                MoveProcesses(1, &pid, chosen);
+            } else {
+                IsolateProcesses(1, &pid, chosen);
+            }
+            ExpectEveryRow(operation, rows, listed, recorder.log);
+            EXPECT_EQ(operation == Operation::kMove ? "" : "GetSystemInfo; EnumProcesses",
+                      recorder.log.Of(0));
+            ResetAllProcesses();
+        }
     }
 }
 
