@@ -56,11 +56,13 @@ std::string FormatProcessorSet(const ProcessorSet& processors, const ProcessorGr
     return text;
 }
 
+std::string ProcessMaskText(AffinityMask processMask) {
+    return processMask == 0 ? "several groups" : FormatAffinityMask(processMask);
+}
+
 std::string PlacementText(const ProcessPlacement& placement, const ProcessorGroups& groups) {
     if (placement.kind == PlacementKind::kPlacedByItself)
         return "several groups";
-    if (!groups.several())
-        return FormatAffinityMask(placement.processors.groups[0]);
     std::string text = FormatProcessorSet(placement.processors, groups);
     if (placement.cpuSets)
         text += " (CPU set)";

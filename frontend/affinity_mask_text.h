@@ -15,8 +15,12 @@ std::string FormatAffinityMask(AffinityMask mask);
 // bits: "64-127" for group 1 of two groups of 64, "0-127" for both.
 std::string FormatProcessorSet(const ProcessorSet& processors, const ProcessorGroups& groups);
 
-// The "Affinity Mask" column's text for where a process may run: its processors by number,
-// followed by " (CPU set)" where they are its default CPU sets. A process whose threads the
-// process itself placed in several processor groups has no one mask that could say where they
-// run (the system reports 0): it reads "several groups".
+// The "Affinity Mask" column's text for a process's mask on a machine of one processor group. The
+// system reports 0 for a process whose threads the process itself placed in several groups, as
+// no one mask can say where they run: that process reads "several groups".
+std::string ProcessMaskText(AffinityMask processMask);
+
+// The column's text on a machine of several groups: the processors the process may use by their
+// whole-machine numbers, followed by " (CPU set)" where they are its default CPU sets; "several
+// groups" as above.
 std::string PlacementText(const ProcessPlacement& placement, const ProcessorGroups& groups);

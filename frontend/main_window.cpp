@@ -186,7 +186,9 @@ void MainWindow::RefreshProcessList() {
         if (row == -1)
             continue;
         SetSubItemText(listView_, row, 1, std::to_string(entry.processId));
-        SetSubItemText(listView_, row, 2, PlacementText(entry.placement, groups));
+        SetSubItemText(listView_, row, 2,
+                       entry.placement ? PlacementText(*entry.placement, groups)
+                                       : ProcessMaskText(entry.affinityMask));
     }
     ::SendMessageA(listView_, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(listView_, nullptr, TRUE);

@@ -14,7 +14,7 @@ constexpr DWORD kLongestPathCapacity = 32768;
 
 struct Processors {
     AffinityMask mask = 0;
-    ProcessPlacement placement;
+    std::shared_ptr<const ProcessPlacement> placement;
 };
 
 // The process's own mask (the system mask that comes with it is not kept) and, on a machine of
@@ -24,11 +24,12 @@ Processors ProcessProcessors(ProcessPlatform& platform, HANDLE process) {
     DWORD_PTR systemMask = 0;
     if (!platform.GetProcessAffinityMask(process, &processMask, &systemMask))
         throw std::string("Error retrieving process affinity!");
-    Processors processors{processMask, OneGroupPlacement(processMask)};
-    if (platform.Groups().several() &&
-        !ReadProcessPlacement(platform, process, processMask, &processors.placement))
+    if (!platform.Groups().several())
+        return {processMask, nullptr};
+    auto placement = std::make_shared<ProcessPlacement>();
+    if (!ReadProcessPlacement(platform, process, processMask, placement.get()))
         throw std::string("Error retrieving process affinity!");
-    return processors;
+    return {processMask, std::move(placement)};
 }
 
 void FillEntry(ProcessEntry& entry, DWORD processId, const Processors& processors,

@@ -6,6 +6,7 @@
 #include "engine/process_placement.h"
 
 #include <list>
+#include <memory>
 #include <string>
 
 struct ProcessEntry {
@@ -14,9 +15,10 @@ struct ProcessEntry {
     // whose threads it placed in several processor groups itself.
     AffinityMask affinityMask = 0;
     std::string fileName;
-    // Where it may run, read with the same handle: on a machine of several groups its groups and
-    // CPU sets too, on one group just its mask.
-    ProcessPlacement placement;
+    // On a machine of several processor groups, where it may run (its groups and CPU sets), read
+    // with the same handle and shared by the entry's copies; null on one group, where the mask
+    // says it all and an entry stays as small as it was.
+    std::shared_ptr<const ProcessPlacement> placement;
 };
 
 using ProcessList = std::list<ProcessEntry>;

@@ -47,14 +47,6 @@ bool ReadDefaultCpuSets(ProcessPlatform& platform, HANDLE process, ProcessorSet*
 }
 } // namespace
 
-ProcessPlacement OneGroupPlacement(AffinityMask processMask) {
-    ProcessPlacement placement;
-    if (processMask == 0)
-        placement.kind = PlacementKind::kPlacedByItself;
-    placement.processors = ProcessorSet::InGroup(0, processMask);
-    return placement;
-}
-
 bool ReadProcessPlacement(ProcessPlatform& platform, HANDLE process, AffinityMask processMask,
                           ProcessPlacement* placement) {
     // "GetProcessAffinityMask: returns 0 for both masks when the process has threads in several

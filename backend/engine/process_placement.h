@@ -27,6 +27,3 @@ struct ProcessPlacement {
 // GetProcessAffinityMask gave `processMask`. False when the system cannot tell its groups.
 bool ReadProcessPlacement(ProcessPlatform& platform, HANDLE process, AffinityMask processMask,
                           ProcessPlacement* placement);
-
-// The placement of a process on a machine of one group: what its mask says, with no call.
-ProcessPlacement OneGroupPlacement(AffinityMask processMask);

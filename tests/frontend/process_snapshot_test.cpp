@@ -594,7 +594,8 @@ TEST(ProcessSnapshotOnGroups, EachKindOfProcessReadsAsTheListWritesIt) {
         machine.Add(c.process);
         ProcessEntry entry;
         ReadProcessEntry(entry, c.process.pid);
-        EXPECT_EQ(c.listText, PlacementText(entry.placement, machine.Groups()));
+        ASSERT_NE(nullptr, entry.placement) << "a placement on several groups";
+        EXPECT_EQ(c.listText, PlacementText(*entry.placement, machine.Groups()));
         EXPECT_EQ("kind" + std::to_string(c.process.pid) + ".exe", entry.fileName);
         EXPECT_EQ(1, machine.log.Count(c.process.pid, "open ")) << machine.log.Of(c.process.pid);
         EXPECT_EQ(0, machine.openHandles);
