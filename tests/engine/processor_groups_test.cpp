@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <cstdio>
 #include <map>
 #include <vector>
 #include <string>
@@ -278,7 +277,7 @@ class RecordingPlatform : public ProcessPlatform {
         return ProcessPlatform::GetProcessAffinityMask(process, processMask, systemMask);
     }
     BOOL SetProcessAffinityMask(HANDLE process, DWORD_PTR mask) override {
-        log.Add(PidOf(process), "SetProcessAffinityMask g0 0x" + Hex(mask));
+        log.Add(PidOf(process), "SetProcessAffinityMask g0 " + HexText(mask));
         return ProcessPlatform::SetProcessAffinityMask(process, mask);
     }
     BOOL ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
@@ -304,11 +303,6 @@ class RecordingPlatform : public ProcessPlatform {
     }
 
   private:
-    static std::string Hex(DWORD_PTR value) {
-        char text[24];
-        std::snprintf(text, sizeof(text), "%llx", static_cast<unsigned long long>(value));
-        return text;
-    }
     DWORD PidOf(HANDLE handle) const {
         const auto found = pids_.find(handle);
         return found != pids_.end() ? found->second : 0xFFFFFFFF;
@@ -329,10 +323,8 @@ class OneGroupUnderWine : public ::testing::Test {
     }
     void TearDown() override { ::SetProcessAffinityMask(::GetCurrentProcess(), all); }
 
-    std::string SetsMask(AffinityMask mask) {
-        char text[24];
-        std::snprintf(text, sizeof(text), "%llx", static_cast<unsigned long long>(mask));
-        return "open set; SetProcessAffinityMask g0 0x" + std::string(text) + "; close";
+    static std::string SetsMask(AffinityMask mask) {
+        return "open set; SetProcessAffinityMask g0 " + HexText(mask) + "; close";
     }
 
     AffinityMask all = 0;
@@ -379,28 +371,6 @@ TEST_F(OneGroupUnderWine, EachOperationMakesTodaysCallsExactly) {
             EXPECT_EQ(operation == Operation::kMove ? "" : "GetSystemInfo; EnumProcesses",
                       recorder.log.Of(0));
             ResetAllProcesses();
-        }
-    }
-}
-
-TEST(ProcessorGroupsEngine, AScriptsAllProcessorsAreTheMachinesNumbersWhereTheyFit) {
-    const MachineShape groupsOf16 = {"two groups of 16", true, 2, 16};
-    const struct {
-        const MachineShape* shape;
-        bool fits;
-        AffinityMask numbers;
-    } cases[] = {
-        {&groupsOf16, true, 0xFFFFFFFF},
-        {&kWindows11TwoGroupsOf64, false, 0},
-        {&kWindows10TwoGroupsOf48, false, 0},
-    };
-    for (const auto& c : cases) {
-        FakeGroupMachine machine(*c.shape);
-        ScopedProcessPlatform scope(machine);
-        AffinityMask numbers = 0x5A5A;
-        EXPECT_EQ(c.fits, AllProcessorNumbers(&numbers)) << c.shape->name;
-        if (c.fits) {
-            EXPECT_EQ(c.numbers, numbers) << c.shape->name;
         }
     }
 }

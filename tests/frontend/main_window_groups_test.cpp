@@ -27,16 +27,27 @@ const char kMovedOneOfGroup1[] = "1 process runs only in processor group 1 and w
 } // namespace
 
 TEST_F(MainWindowTest, OnTwoGroupsTheListNamesEveryProcessorByItsMachineNumber) {
-    FakeGroupMachine machine(kWindows11TwoGroupsOf64);
-    ScopedProcessPlatform useMachine(machine);
-    AddWindows11Processes(machine);
-    OpenWindow();
-    for (const ProcessKindCase& c : ProcessKindCases()) {
-        if (c.machine != &kWindows11TwoGroupsOf64)
-            continue;
-        const ListRow* row = RowFor(c.process.pid);
-        ASSERT_NE(nullptr, row) << c.kind;
-        EXPECT_EQ(c.listText, row->mask) << c.kind;
+    for (const MachineShape* shape : {&kWindows11TwoGroupsOf64, &kWindows10TwoGroupsOf48}) {
+        SCOPED_TRACE(shape->name);
+        FakeGroupMachine machine(*shape);
+        ScopedProcessPlatform useMachine(machine);
+        for (const ProcessKindCase& c : ProcessKindCases())
+            if (c.machine == shape)
+                machine.Add(c.process);
+        OpenWindow();
+        for (const ProcessKindCase& c : ProcessKindCases()) {
+            if (c.machine != shape)
+                continue;
+            const ListRow* row = RowFor(c.process.pid);
+            ASSERT_NE(nullptr, row) << c.kind;
+            EXPECT_EQ("kind" + std::to_string(c.process.pid) + ".exe", row->process) << c.kind;
+            EXPECT_EQ(c.listText, row->mask) << c.kind;
+            EXPECT_EQ(1, machine.log.Count(c.process.pid, "open ")) << c.kind;
+        }
+        EXPECT_EQ(0, machine.openHandles);
+        EXPECT_EQ(0, machine.windows11CallsOnWindows10);
+        ::DestroyWindow(window_);
+        window_ = nullptr;
     }
 }
 
@@ -115,39 +126,23 @@ TEST_F(MainWindowTest, OnTwoGroupsOneBoxTellsWhichProcessesTheirGroupsKept) {
     }
 }
 
-TEST(GroupRefusalText, CountsAndGroupsReadAsWords) {
-    struct Case {
+// The window's cases above show one group; here the form for several.
+TEST(GroupRefusalText, ProcessesOfSeveralGroupsNameEachGroup) {
+    const std::string why = ") and were not moved: a process cannot be moved to another processor "
+                            "group.";
+    const struct {
         std::vector<std::pair<int, unsigned long>> inOneGroup;
-        unsigned long placedThemselves;
-        unsigned long othersLeft;
         std::string text;
-    };
-    const std::string why = " not moved: a process cannot be moved to another processor group.";
-    const Case cases[] = {
-        {{}, 0, 0, ""},
-        {{{1, 1}}, 0, 0, kMovedOneOfGroup1},
-        {{{0, 3}}, 0, 0, "3 processes run only in processor group 0 and were" + why},
+    } cases[] = {
         {{{0, 1}, {1, 2}},
-         0,
-         0,
-         "3 processes run only in their own processor group (groups 0 and 1) and were" + why},
+         "3 processes run only in their own processor group (groups 0 and 1" + why},
         {{{0, 1}, {2, 1}, {5, 1}},
-         0,
-         0,
-         "3 processes run only in their own processor group (groups 0, 2 and 5) and were" + why},
-        {{},
-         2,
-         3,
-         "2 processes placed their threads in several processor groups themselves and were not "
-         "moved.\r\n\r\n3 other processes placed their threads in several processor groups "
-         "themselves and keep them: they may still run on the chosen processors."},
+         "3 processes run only in their own processor group (groups 0, 2 and 5" + why},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         GroupRefusals refusals{};
         for (const auto& [group, count] : c.inOneGroup)
             refusals.inOneGroup[group] = count;
-        refusals.placedThemselves = c.placedThemselves;
-        refusals.othersLeft = c.othersLeft;
         EXPECT_EQ(c.text, GroupRefusalText(refusals));
     }
 }

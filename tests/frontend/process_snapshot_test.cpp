@@ -2,8 +2,6 @@
 // processes cannot produce.
 #include "frontend/process_snapshot.h"
 
-#include "frontend/affinity_mask_text.h"
-#include "group_machine.h"
 #include "helper_processes.h"
 #include "engine/process_platform.h"
 
@@ -582,38 +580,4 @@ TEST(TakeProcessSnapshot, PassesOnFailuresThatAreNotMessages) {
     }
     EXPECT_EQ(7, thrown);
     EXPECT_TRUE(processes.empty());
-}
-
-// The list's text for each kind of process on machines of several groups, read through the
-// snapshot's one handle per process.
-TEST(ProcessSnapshotOnGroups, EachKindOfProcessReadsAsTheListWritesIt) {
-    for (const ProcessKindCase& c : ProcessKindCases()) {
-        SCOPED_TRACE(std::string(c.machine->name) + ", " + c.kind);
-        FakeGroupMachine machine(*c.machine);
-        ScopedProcessPlatform scope(machine);
-        machine.Add(c.process);
-        ProcessEntry entry;
-        ReadProcessEntry(entry, c.process.pid);
-        ASSERT_NE(nullptr, entry.placement) << "a placement on several groups";
-        EXPECT_EQ(c.listText, PlacementText(*entry.placement, machine.Groups()));
-        EXPECT_EQ("kind" + std::to_string(c.process.pid) + ".exe", entry.fileName);
-        EXPECT_EQ(1, machine.log.Count(c.process.pid, "open ")) << machine.log.Of(c.process.pid);
-        EXPECT_EQ(0, machine.openHandles);
-        EXPECT_EQ(0, machine.windows11CallsOnWindows10);
-    }
-}
-
-TEST(PlacementText, NumbersRunAcrossTheEndOfAGroup) {
-    const ProcessorGroup twoOf4[] = {{0, 4, 0xF}, {4, 4, 0xF}};
-    const ProcessorGroups machine = ProcessorGroups::FromGroups(twoOf4, 2);
-    ProcessorSet set;
-    set.groups[0] = 0xC; // 2-3
-    set.groups[1] = 0x5; // 4, 6
-    ProcessPlacement spanning;
-    spanning.kind = PlacementKind::kSpanning;
-    spanning.processors = set;
-    EXPECT_EQ("2-4,6", PlacementText(spanning, machine));
-    // A group whose maximum exceeds its active processors leaves a gap in the numbers.
-    const ProcessorGroup gapped[] = {{0, 8, 0xF}, {8, 4, 0xF}};
-    EXPECT_EQ("2-3,8,10", PlacementText(spanning, ProcessorGroups::FromGroups(gapped, 2)));
 }

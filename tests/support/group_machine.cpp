@@ -5,13 +5,13 @@
 #include <cstring>
 #include <vector>
 
-namespace {
-std::string Hex(unsigned long long value) {
+std::string HexText(unsigned long long value) {
     char text[24];
     std::snprintf(text, sizeof(text), "0x%llx", value);
     return text;
 }
 
+namespace {
 DWORD_PTR LowBits(int count) {
     return count >= kMaskProcessors ? ~DWORD_PTR{0} : (DWORD_PTR{1} << count) - 1;
 }
@@ -47,7 +47,7 @@ std::string RightsText(DWORD access) {
     case kProcessSetLimitedInformation:
         return "set-limited";
     default:
-        return Hex(access);
+        return HexText(access);
     }
 }
 
@@ -56,7 +56,7 @@ std::string CpuSetMasksText(const GROUP_AFFINITY* masks, USHORT count) {
         return "none";
     std::string text;
     for (USHORT i = 0; i < count; ++i)
-        text += (i == 0 ? "" : " ") + std::to_string(masks[i].Group) + ":" + Hex(masks[i].Mask);
+        text += (i == 0 ? "" : " ") + std::to_string(masks[i].Group) + ":" + HexText(masks[i].Mask);
     return text;
 }
 
@@ -144,7 +144,7 @@ BOOL FakeGroupMachine::SetProcessAffinityMask(HANDLE handle, DWORD_PTR mask) {
     const int group = found != handles_.end() ? processes[found->second.pid].primary : -1;
     FakeGroupProcess* process =
         Holding(handle, PROCESS_SET_INFORMATION,
-                ("SetProcessAffinityMask g" + std::to_string(group) + " " + Hex(mask)).c_str());
+                ("SetProcessAffinityMask g" + std::to_string(group) + " " + HexText(mask)).c_str());
     if (process == nullptr)
         return FALSE;
     if (process->mask == 0 || mask == 0 || (mask & ~GroupMask()) != 0) {

@@ -24,6 +24,9 @@ class CallLog {
     std::vector<std::pair<DWORD, std::string>> calls_;
 };
 
+// "0x" and the value in lowercase hexadecimal, as the log writes masks.
+std::string HexText(unsigned long long value);
+
 // The rights of an OpenProcess as the log writes them: "query", "set", "set-limited", ...
 std::string RightsText(DWORD access);
 
