@@ -389,80 +389,37 @@ TEST(ProcessorGroupsOfTheMachine, WineAnswersTheGroupQueryWithOneGroupOfItsProce
     EXPECT_EQ(0, groups.group(0).base);
 }
 
-namespace {
-// A machine whose group query answers with the bytes a test wrote, as a faulty system might.
-class WrittenGroupAnswer : public ProcessPlatform {
-  public:
-    std::vector<BYTE> answer;
-    BOOL result = TRUE;
-    DWORD error = ERROR_SUCCESS;
-
-    void QuerySystemInfo(SYSTEM_INFO* info) override { info->dwActiveProcessorMask = 0x3; }
-    BOOL ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
-                                   DWORD* lastError) override {
-        const DWORD needed = static_cast<DWORD>(answer.size());
-        if (!result || *length < needed) {
-            *length = result ? needed : *length;
-            *lastError = result ? ERROR_INSUFFICIENT_BUFFER : error;
-            return FALSE;
-        }
-        std::copy(answer.begin(), answer.end(), reinterpret_cast<BYTE*>(buffer));
-        *length = needed;
-        *lastError = ERROR_SUCCESS;
-        return TRUE;
-    }
-};
-
-// One RelationGroup record of `groups` groups of 64, its Size and ActiveGroupCount as given.
-std::vector<BYTE> GroupRecord(int groups, DWORD size, WORD activeCount) {
-    const size_t whole = offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group) +
-                         offsetof(GROUP_RELATIONSHIP, GroupInfo) +
-                         groups * sizeof(PROCESSOR_GROUP_INFO);
-    std::vector<BYTE> bytes(whole);
-    auto* record = reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(bytes.data());
-    record->Relationship = RelationGroup;
-    record->Size = size;
-    record->Group.ActiveGroupCount = activeCount;
-    for (int g = 0; g < groups; ++g) {
-        record->Group.GroupInfo[g].MaximumProcessorCount = 64;
-        record->Group.GroupInfo[g].ActiveProcessorMask = ~KAFFINITY{0};
-    }
-    return bytes;
-}
-} // namespace
-
 TEST(ProcessorGroupsOfTheMachine, AnAnswerThatCannotBeTrustedReadsAsOneGroupOfTheSystemInfo) {
-    const DWORD whole2 = static_cast<DWORD>(GroupRecord(2, 0, 0).size());
+    const int wholeRecord = static_cast<int>(
+        offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group) +
+        offsetof(GROUP_RELATIONSHIP, GroupInfo) + 2 * sizeof(PROCESSOR_GROUP_INFO));
     struct Case {
         const char* what;
-        std::vector<BYTE> answer;
-        BOOL result;
-        int groups; // 1: the fallback of the system information's mask 0x3
+        bool missing;
+        int sizeError;
+        int countError;
+        int groups; // 1: the fallback, group 0's mask from the system information
     };
     const Case cases[] = {
-        {"two groups", GroupRecord(2, whole2, 2), TRUE, 2},
-        {"the call is missing", {}, FALSE, 1},
-        {"no record", {}, TRUE, 1},
-        {"a record of size 0", GroupRecord(2, 0, 2), TRUE, 1},
-        {"a record longer than the answer", GroupRecord(2, whole2 + 64, 2), TRUE, 1},
-        {"more groups than the record holds", GroupRecord(2, whole2, 3), TRUE, 1},
-        {"no active group", GroupRecord(2, whole2, 0), TRUE, 1},
+        {"two groups", false, 0, 0, 2},
+        {"the call is missing", true, 0, 0, 1},
+        {"a record of size 0", false, -wholeRecord, 0, 1},
+        {"a record longer than the answer", false, 64, 0, 1},
+        {"more groups than the record holds", false, 0, 1, 1},
+        {"no active group", false, 0, -2, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        WrittenGroupAnswer machine;
-        machine.answer = c.answer;
-        machine.result = c.result;
-        machine.error = ERROR_CALL_NOT_IMPLEMENTED;
+        FakeGroupMachine machine(kWindows11TwoGroupsOf64);
+        machine.groupQueryMissing = c.missing;
+        machine.recordSizeError = c.sizeError;
+        machine.activeGroupCountError = c.countError;
         const ProcessorGroups groups = ReadProcessorGroups(machine);
         ASSERT_EQ(c.groups, groups.count());
-        if (c.groups == 1) {
-            EXPECT_EQ(0x3u, groups.group(0).activeMask);
-        } else
-            EXPECT_EQ(64, groups.group(1).base);
+        EXPECT_EQ(c.groups == 1 ? 0 : 64, groups.group(c.groups - 1).base);
+        EXPECT_EQ(~DWORD_PTR{0}, groups.group(0).activeMask);
     }
 }
-
 TEST(ProcessorGroupsEngine, GroupsThatChangeWhileTheyAreReadAreAskedAgainAFewTimesAtMost) {
     struct Case {
         int changes;

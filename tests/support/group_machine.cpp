@@ -179,6 +179,10 @@ BOOL FakeGroupMachine::ImageFilePath(HANDLE handle, char* path, DWORD* size, DWO
 BOOL FakeGroupMachine::ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
                                                  DWORD* length, DWORD* lastError) {
     log.Add(0, "GetLogicalProcessorInformationEx");
+    if (groupQueryMissing) {
+        *lastError = ERROR_CALL_NOT_IMPLEMENTED;
+        return FALSE;
+    }
     const DWORD needed = static_cast<DWORD>(
         offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group) +
         offsetof(GROUP_RELATIONSHIP, GroupInfo) + shape.groups * sizeof(PROCESSOR_GROUP_INFO));
@@ -189,9 +193,9 @@ BOOL FakeGroupMachine::ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORM
     }
     std::memset(buffer, 0, needed);
     buffer->Relationship = RelationGroup;
-    buffer->Size = needed;
+    buffer->Size = needed + recordSizeError;
     buffer->Group.MaximumGroupCount = static_cast<WORD>(shape.groups);
-    buffer->Group.ActiveGroupCount = static_cast<WORD>(shape.groups);
+    buffer->Group.ActiveGroupCount = static_cast<WORD>(shape.groups + activeGroupCountError);
     for (int g = 0; g < shape.groups; ++g) {
         PROCESSOR_GROUP_INFO& info = buffer->Group.GroupInfo[g];
         info.MaximumProcessorCount = static_cast<BYTE>(shape.processorsPerGroup);

@@ -56,6 +56,11 @@ class FakeGroupMachine : public ProcessPlatform {
     MachineShape shape;
     std::map<DWORD, FakeGroupProcess> processes;
     CallLog log;
+    // What a faulty system might write into the group record: added to its Size and to its
+    // ActiveGroupCount; with groupQueryMissing the call fails as where the function is missing.
+    int recordSizeError = 0;
+    int activeGroupCountError = 0;
+    bool groupQueryMissing = false;
     // GetProcessGroupAffinity answers this many calls with "one more group needed", as when the
     // result changes between calls; -1 answers every call so.
     int groupAffinityChanges = 0;
