@@ -89,7 +89,7 @@ BOOL FakeGroupMachine::EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesR
 
 HANDLE FakeGroupMachine::OpenProcess(DWORD access, DWORD processId) {
     log.Add(processId, "open " + RightsText(access));
-    if (processes.count(processId) == 0)
+    if (processes.count(processId) == 0 || !processes[processId].opens)
         return nullptr;
     const HANDLE handle = reinterpret_cast<HANDLE>(nextHandle_ += 4);
     handles_[handle] = {processId, access};
@@ -317,6 +317,12 @@ FakeGroupProcess InBothGroupsByItself(DWORD pid) {
     process.groups = {0, 1};
     return process;
 }
+FakeGroupProcess Unopenable(DWORD pid) {
+    FakeGroupProcess process;
+    process.pid = pid;
+    process.opens = false;
+    return process;
+}
 } // namespace
 
 const std::vector<ProcessKindCase>& ProcessKindCases() {
@@ -358,6 +364,7 @@ const std::vector<ProcessKindCase>& ProcessKindCases() {
          ""},
         {w11, "threads placed by itself", InBothGroupsByItself(14), "several groups", kReadItself,
          kReadItself, kReadItself, "itself"},
+        {w11, "cannot be opened", Unopenable(16), "", "open query", "open query", "open query", ""},
         {w10,
          "in group 0",
          {20, {0}, 0, kAll48, {}},
@@ -377,6 +384,7 @@ const std::vector<ProcessKindCase>& ProcessKindCases() {
         // "Windows 10: each process starts in one group"; one with threads in both reads mask 0.
         {w10, "threads in both groups", InBothGroupsByItself(22), "several groups", kReadItself,
          kReadItself, kReadItself, "itself"},
+        {w10, "cannot be opened", Unopenable(23), "", "open query", "open query", "open query", ""},
     };
     return cases;
 }

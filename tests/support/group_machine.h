@@ -39,6 +39,7 @@ struct FakeGroupProcess {
     int primary = 0;            // the group its mask calls act on
     DWORD_PTR mask = 0;         // 0: it placed its threads in several groups itself
     ProcessorSet cpuSets;       // its default CPU sets (Windows 11)
+    bool opens = true;          // false: protected, or of another user, as OpenProcess says
 };
 
 struct MachineShape {
@@ -108,7 +109,7 @@ struct ProcessKindCase {
     const MachineShape* machine;
     const char* kind;
     FakeGroupProcess process;
-    std::string listText;
+    std::string listText; // empty: not listed
     std::string reset;
     std::string moveOnto;     // Move, and the second step of Isolate for a listed process
     std::string isolateOther; // the first step of Isolate, for every process
