@@ -3,6 +3,7 @@
 #pragma once
 
 #include "common/affinity_mask.h"
+#include "engine/affinity.h"
 #include "frontend/program_title.h"
 #include "frontend/tray_icon.h"
 #include "common/unique_handle.h"
@@ -34,8 +35,10 @@ class MainWindow {
     void OnReset();
     void OnMinimizeButton();
     void OnExitButton();
-    // Asks for processors and hands them, with the selected processes, to a back-end operation.
-    void ApplyToSelection(bool (*operation)(int, unsigned long*, AffinityMask));
+    // Asks for processors and hands them, with the selected processes, to a back-end operation;
+    // then tells what the machine's processor groups kept from happening.
+    void ApplyToSelection(bool (*operation)(int, unsigned long*, const ProcessorSet&,
+                                            GroupRefusals*));
     POINT ContextMenuPosition();
 
     bool menuAtCursor_ = false;
