@@ -84,17 +84,23 @@ void ProcessPlatform::Free(void* block) {
     PrivateHeapFree(block);
 }
 
-BOOL ProcessPlatform::ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
-                                                DWORD* length, DWORD* lastError) {
+BOOL LogicalProcessorInformation(LOGICAL_PROCESSOR_RELATIONSHIP relation,
+                                 SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
+                                 DWORD* lastError) {
     const auto function =
         KernelFunction<GroupInformationFunction>("GetLogicalProcessorInformationEx");
     if (function == nullptr) {
         *lastError = ERROR_CALL_NOT_IMPLEMENTED;
         return FALSE;
     }
-    const BOOL result = function(RelationGroup, buffer, length);
+    const BOOL result = function(relation, buffer, length);
     *lastError = result ? ERROR_SUCCESS : ::GetLastError();
     return result;
+}
+
+BOOL ProcessPlatform::ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
+                                                DWORD* length, DWORD* lastError) {
+    return LogicalProcessorInformation(RelationGroup, buffer, length, lastError);
 }
 
 BOOL ProcessPlatform::GetProcessGroupAffinity(HANDLE process, USHORT* count, USHORT* groups,

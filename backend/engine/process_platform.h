@@ -44,9 +44,7 @@ class ProcessPlatform {
     virtual void* Allocate(SIZE_T bytes);
     virtual void Free(void* block);
 
-    // GetLogicalProcessorInformationEx with RelationGroup, looked up at run time: on entry *length
-    // is the room of buffer in bytes; on success the bytes written, on ERROR_INSUFFICIENT_BUFFER
-    // the bytes needed. Where the function is missing: FALSE with ERROR_CALL_NOT_IMPLEMENTED.
+    // LogicalProcessorInformation (below) with RelationGroup.
     virtual BOOL ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
                                            DWORD* length, DWORD* lastError);
     // GetProcessGroupAffinity (a handle for limited query), looked up at run time: on entry *count
@@ -80,6 +78,14 @@ class ProcessPlatform {
     INIT_ONCE groupsRead_ = INIT_ONCE_STATIC_INIT;
     ProcessorGroups groups_;
 };
+
+// GetLogicalProcessorInformationEx, looked up at run time: on entry *length is the room of buffer
+// in bytes; on success the bytes written, on ERROR_INSUFFICIENT_BUFFER the bytes needed. Where the
+// function is missing: FALSE with ERROR_CALL_NOT_IMPLEMENTED. The one caller of the function: the
+// machine's groups (ProcessorGroupInformation) and the processor dialog's topology both ask here.
+BOOL LogicalProcessorInformation(LOGICAL_PROCESSOR_RELATIONSHIP relation,
+                                 SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
+                                 DWORD* lastError);
 
 inline ProcessPlatform& CurrentProcessPlatform() {
     return PlatformSeam<ProcessPlatform>::Current();
