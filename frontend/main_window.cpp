@@ -173,8 +173,11 @@ void MainWindow::RefreshProcessList() {
         return;
     }
     ::SendMessageA(listView_, LVM_DELETEALLITEMS, 0, 0);
+    groupOf_.clear();
     const ProcessorGroups& groups = CurrentProcessPlatform().Groups();
     for (const ProcessEntry& entry : processes) {
+        if (entry.placement && entry.placement->kind == PlacementKind::kOneGroup)
+            groupOf_[entry.processId] = entry.placement->group;
         LVITEMA item{};
         item.mask = LVIF_TEXT | LVIF_PARAM;
         // After the last row; the sorted style then picks the place by the name.
@@ -212,18 +215,28 @@ std::vector<unsigned long> MainWindow::GetSelectedProcessIds() {
     return processIds;
 }
 
+int MainWindow::OnlyGroupOf(const std::vector<unsigned long>& processIds) const {
+    int only = kEveryProcessorGroup;
+    for (unsigned long processId : processIds) {
+        const auto found = groupOf_.find(processId);
+        if (found == groupOf_.end() || (only != kEveryProcessorGroup && found->second != only))
+            return kEveryProcessorGroup;
+        only = found->second;
+    }
+    return only;
+}
+
 void MainWindow::ApplyToSelection(bool (*operation)(int, unsigned long*, const ProcessorSet&,
                                                     GroupRefusals*)) {
     std::vector<unsigned long> processIds = GetSelectedProcessIds();
     if (processIds.empty())
         return;
     // The dialog always opens with no processor checked.
-    AffinityMask mask = 0;
-    if (!ShowProcessorDialog(dialogWindow_, 0, &mask))
-        return;
-    // The dialog's boxes are named by whole-machine numbers, as the list names processors.
+    ProcessorRequest request;
+    request.onlyGroup = OnlyGroupOf(processIds);
     ProcessorSet processors;
-    CurrentProcessPlatform().Groups().FromNumbers(mask, &processors);
+    if (!ShowProcessorDialog(dialogWindow_, request, &processors))
+        return;
     GroupRefusals refusals{};
     // The rebuilt list shows what the processes really got, so the result is not looked at.
     operation(static_cast<int>(processIds.size()), processIds.data(), processors, &refusals);

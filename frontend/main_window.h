@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <vector>
 
 class MainWindow {
@@ -30,6 +31,8 @@ class MainWindow {
     void RefreshProcessList();
     // The selected rows' process identifiers, top to bottom; empty when nothing is selected.
     std::vector<unsigned long> GetSelectedProcessIds();
+    // The one processor group in which every listed process runs, or kEveryProcessorGroup.
+    int OnlyGroupOf(const std::vector<unsigned long>& processIds) const;
     void OnMoveToCpus();
     void OnIsolateOnCpus();
     void OnReset();
@@ -42,6 +45,9 @@ class MainWindow {
     POINT ContextMenuPosition();
 
     bool menuAtCursor_ = false;
+    // On a machine of several processor groups, the group of each listed process that runs in
+    // one, as the last rebuild of the list read it.
+    std::map<unsigned long, int> groupOf_;
     HWND dialogWindow_ = nullptr;
     HWND listView_ = nullptr;
     TrayIcon trayIcon_;
