@@ -118,12 +118,16 @@ class ProcessorDialog {
                 return FALSE;
             Choose(static_cast<int>(::SendMessageA(list_, CB_GETCURSEL, 0, 0)));
             return TRUE;
-        case kProcessorGroupListId:
+        case kProcessorGroupListId: {
             if (notificationCode != CBN_SELCHANGE || groupList_ == nullptr)
                 return FALSE;
+            const auto page = static_cast<int>(::SendMessageA(groupList_, CB_GETCURSEL, 0, 0));
+            if (page < 0 || page >= machine_.count())
+                return FALSE;
             SavePage();
-            ShowPage(static_cast<int>(::SendMessageA(groupList_, CB_GETCURSEL, 0, 0)), false);
+            ShowPage(page, false);
             return TRUE;
+        }
         default:
             // A box ticked or unticked by hand clears the list's choice.
             if (list_ == nullptr || notificationCode != BN_CLICKED || commandId < IDC_CPU_FIRST ||
@@ -146,8 +150,11 @@ class ProcessorDialog {
         allowed_ = oneGroupAsked ? machine_.AllOf(request.onlyGroup) : present_;
         ticks_ = request.initial.Intersect(allowed_);
         AffinityMask anyGroup = 0;
-        for (int g = 0; g < machine_.count(); ++g)
+        int processors = 0;
+        for (int g = 0; g < machine_.count(); ++g) {
             anyGroup |= machine_.group(g).activeMask;
+            processors += ProcessorCount(machine_.group(g).activeMask);
+        }
         boxCount_ = BoxCount(anyGroup);
         AddBoxColumns();
         if (machine_.several())
@@ -157,8 +164,6 @@ class ProcessorDialog {
         tooltipsDue_ = topology_.known;
         choices_ = ProcessorChoices(topology_, machine_);
         // More than 32 processors are worth "All processors" alone.
-        int processors = 0;
-        machine_.ForEachNumber(present_, [&](int) { ++processors; });
         const bool many = processors > kTemplateBoxes;
         if (choices_.size() > 1 || (many && !choices_.empty()))
             AddSelector();
