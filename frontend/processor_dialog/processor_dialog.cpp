@@ -240,6 +240,7 @@ class ProcessorDialog {
         layout_.MoveRight(IDCANCEL, growth);
         KeepOnWorkArea();
     }
+
     // Wider than the template, the dialog could reach past the screen's edge.
     void KeepOnWorkArea() {
         MONITORINFO monitor{};
