@@ -81,8 +81,8 @@ class ProcessPlatform {
 
 // GetLogicalProcessorInformationEx, looked up at run time: on entry *length is the room of buffer
 // in bytes; on success the bytes written, on ERROR_INSUFFICIENT_BUFFER the bytes needed. Where the
-// function is missing: FALSE with ERROR_CALL_NOT_IMPLEMENTED. The one caller of the function: the
-// machine's groups (ProcessorGroupInformation) and the processor dialog's topology both ask here.
+// function is missing: FALSE with ERROR_CALL_NOT_IMPLEMENTED. The function's one caller, for the
+// machine's groups (ProcessorGroupInformation) and for the processor dialog's topology.
 BOOL LogicalProcessorInformation(LOGICAL_PROCESSOR_RELATIONSHIP relation,
                                  SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
                                  DWORD* lastError);
