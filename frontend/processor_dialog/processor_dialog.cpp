@@ -163,6 +163,12 @@ class ProcessorDialog {
         topology_ = ReadProcessorTopology(present_);
         tooltipsDue_ = topology_.known;
         choices_ = ProcessorChoices(topology_, machine_);
+        // A choice of processors that may not be ticked would tick nothing.
+        choices_.erase(std::remove_if(choices_.begin(), choices_.end(),
+                                      [&](const ProcessorSetChoice& choice) {
+                                          return choice.processors.Intersect(allowed_).empty();
+                                      }),
+                       choices_.end());
         // More than 32 processors are worth "All processors" alone.
         const bool many = processors > kTemplateBoxes;
         if (choices_.size() > 1 || (many && !choices_.empty()))

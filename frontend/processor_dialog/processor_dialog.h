@@ -34,8 +34,9 @@ struct ProcessorRequest {
 // group stays while another is shown; the dialog opens on the request's one group, or on group 0.
 // Where the machine's topology offers a choice (processor_choices.h), or the machine has more
 // than 32 processors, "Select:" and a drop-down list of the choices stand on the bottom row, left
-// of OK; a choice may tick processors of several groups. Every present box tells in a tooltip
-// what processor it is.
+// of OK; a choice may tick processors of several groups, and only those that may be ticked (a
+// choice with none of them is not offered). Every present box tells in a tooltip what processor
+// it is.
 // True when the user confirmed with OK; *result then holds a non-empty set of present processors
 // that the request allows. On Cancel, Escape, the close box or a failure *result is left as it
 // was.
