@@ -125,7 +125,7 @@ TEST(ProcessorGroupsEngine, AScriptNamesProcessorsByTheListsNumbersWhereTheyFit)
     ScopedProcessPlatform scope(machine);
     unsigned long pid = 21;
     Populate(machine, &kWindows10);
-    EXPECT_TRUE(MoveProcesses(1, &pid, 0xFF00000000000000));
+    EXPECT_TRUE(MoveProcesses(1, &pid, static_cast<AffinityMask>(0xFF00000000000000ull)));
     EXPECT_EQ("query[GetMask GetGroups] set[SetMask 1:ff00]", machine.log[pid]);
 }
 
@@ -155,17 +155,13 @@ TEST(ProcessorGroupsOnWine, EachOperationMakesTodaysCallsExactly) {
     EXPECT_EQ("GroupInfo GroupInfo", wine.log[0]) << "answered, with no fallback";
     EXPECT_EQ(HexText(all), HexText(wine.Groups().group(0).activeMask));
     const auto sets = [](AffinityMask mask) { return "set[SetMask 0:" + HexText(mask) + "]"; };
-    std::vector<KindRow> rows;
-    for (const HelperProcess& helper : helpers)
-        rows.push_back({nullptr,
-                        {helper.pid(), {}, 0, 0, {}, true},
-                        "",
-                        "",
-                        "",
-                        sets(all),
-                        sets(chosen),
-                        sets(all & ~chosen),
-                        ""});
+    std::vector<KindRow> rows(helpers.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i].process.pid = helpers[i].pid();
+        rows[i].reset = sets(all);
+        rows[i].move = sets(chosen);
+        rows[i].isolate = sets(all & ~chosen);
+    }
     for (char operation : {'R', 'M', 'I'}) {
         for (AffinityMask mask : {AffinityMask{0}, chosen}) {
             SCOPED_TRACE(std::string(1, operation) + (mask != 0 ? " by mask" : " by set"));

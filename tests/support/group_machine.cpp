@@ -20,7 +20,7 @@ const MachineShape kWindows10 = {"Windows 10, two groups of 48", false, 48};
 
 const std::vector<KindRow>& KindRows() {
     const DWORD_PTR all = ~DWORD_PTR{0};
-    const DWORD_PTR all48 = (DWORD_PTR{1} << 48) - 1;
+    const DWORD_PTR all48 = static_cast<DWORD_PTR>(0xFFFFFFFFFFFFull);
     // Windows 10 starts each process in one group; Windows 11 lets every process span all groups
     // ("Processor Groups"). Threads placed in several groups by the process itself read mask 0.
     const auto inGroup = [](DWORD pid, USHORT g, DWORD_PTR mask) {
@@ -36,23 +36,22 @@ const std::vector<KindRow>& KindRows() {
     const std::string clear = "limited[SetCpuSets none]", f64 = "ffffffffffffffff";
     const std::string othersSets = "limited[SetCpuSets 0:" + f64 + " 1:ffffffffffff00ff]";
     static const std::vector<KindRow> rows = {
-        {&kWindows11, inGroup(10, 0, all), "0-63", f64, one, "set[SetMask 0:" + f64 + "] " + clear,
-         "", "set[SetMask 0:" + f64 + "]", "group 0 x1"},
-        {&kWindows11, inGroup(11, 1, all), "64-127", "-", one,
-         "set[SetMask 1:" + f64 + "] " + clear, "set[SetMask 1:ff00]",
-         "set[SetMask 1:ffffffffffff00ff]", ""},
-        {&kWindows11, spans(12, {}), "0-127", "-", many, clear, "limited[SetCpuSets 1:ff00]",
-         othersSets, ""},
-        {&kWindows11, spans(13, ProcessorSet::InGroup(0, 0xFF00)), "8-15 (CPU set)", "ff00", many,
-         clear, "limited[SetCpuSets 1:ff00]", othersSets, ""},
-        {&kWindows11, itself(14), "several groups", "0", "query[GetMask]", "", "", "", "itself x1"},
-        {&kWindows11, unopenable(16), "", "-", "query refused", "", "", "", ""},
-        {&kWindows10, inGroup(20, 0, all48), "0-47", "ffffffffffff", one,
-         "set[SetMask 0:ffffffffffff]", "", "set[SetMask 0:ffffffffffff]", "group 0 x1"},
-        {&kWindows10, inGroup(21, 1, all48), "48-95", "-", one, "set[SetMask 1:ffffffffffff]",
+        {&kWindows11, inGroup(10, 0, all), f64, one, "set[SetMask 0:" + f64 + "] " + clear, "",
+         "set[SetMask 0:" + f64 + "]", "group 0 x1"},
+        {&kWindows11, inGroup(11, 1, all), "-", one, "set[SetMask 1:" + f64 + "] " + clear,
+         "set[SetMask 1:ff00]", "set[SetMask 1:ffffffffffff00ff]", ""},
+        {&kWindows11, spans(12, {}), "-", many, clear, "limited[SetCpuSets 1:ff00]", othersSets,
+         ""},
+        {&kWindows11, spans(13, ProcessorSet::InGroup(0, 0xFF00)), "ff00", many, clear,
+         "limited[SetCpuSets 1:ff00]", othersSets, ""},
+        {&kWindows11, itself(14), "0", "query[GetMask]", "", "", "", "itself x1"},
+        {&kWindows11, unopenable(16), "-", "query refused", "", "", "", ""},
+        {&kWindows10, inGroup(20, 0, all48), "ffffffffffff", one, "set[SetMask 0:ffffffffffff]", "",
+         "set[SetMask 0:ffffffffffff]", "group 0 x1"},
+        {&kWindows10, inGroup(21, 1, all48), "-", one, "set[SetMask 1:ffffffffffff]",
          "set[SetMask 1:ff00]", "set[SetMask 1:ffffffff00ff]", ""},
-        {&kWindows10, itself(22), "several groups", "0", "query[GetMask]", "", "", "", "itself x1"},
-        {&kWindows10, unopenable(23), "", "-", "query refused", "", "", "", ""},
+        {&kWindows10, itself(22), "0", "query[GetMask]", "", "", "", "itself x1"},
+        {&kWindows10, unopenable(23), "-", "query refused", "", "", "", ""},
     };
     return rows;
 }

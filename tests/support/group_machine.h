@@ -214,14 +214,14 @@ class GroupMachine : public ProcessPlatform {
     ULONG_PTR nextHandle_ = 0x7E000000;
 };
 
-// One process of each kind on each machine: what the list writes for it ("" for not listed), what
-// a script reads (GetProcessMask as whole-machine numbers, "-" for false), and its log: the read
-// that each operation starts with, then what Reset, Move onto kMovedOnto and, for the others,
-// Isolate on it give it; and what a Move of it counts as refused.
+// One process of each kind on each machine: what a script reads of it (GetProcessMask as
+// whole-machine numbers, "-" for false), and its log: the read that each operation starts with,
+// then what Reset, Move onto kMovedOnto and, for the others, Isolate on it give it; and what a Move
+// of it counts as refused.
 struct KindRow {
     const MachineShape* machine;
     FakeProcess process;
-    std::string list, script, read, reset, move, isolate, refusal;
+    std::string script, read, reset, move, isolate, refusal;
 };
 
 // Processors 8-15 of group 1: numbers 72-79 on two groups of 64, 56-63 on two of 48.
