@@ -112,9 +112,8 @@ class GroupMachine : public ProcessPlatform {
         process->groups = {static_cast<USHORT>(group)};
         return TRUE;
     }
+    // Only the list asks, and only of a fake machine.
     BOOL ImageFilePath(HANDLE handle, char* path, DWORD* size, DWORD* lastError) override {
-        if (shape_ == nullptr)
-            return ProcessPlatform::ImageFilePath(handle, path, size, lastError);
         *size = static_cast<DWORD>(std::snprintf(path, *size, "C:\\kind%lu.exe", Pid(handle)));
         *lastError = ERROR_SUCCESS;
         return TRUE;
