@@ -31,10 +31,12 @@ const std::vector<KindRow>& KindRows() {
     };
     const auto itself = [](DWORD pid) { return FakeProcess{pid, {0, 1}, 0, {}}; };
     const auto unopenable = [](DWORD pid) { return FakeProcess{pid, {}, 0, {}}; };
+    // The reads of a process in one group and of one in several.
     const std::string one = "query[GetMask GetGroups]",
                       many = "query[GetMask GetGroups GetCpuSets]";
     const std::string clear = "limited[SetCpuSets none]", f64 = "ffffffffffffffff";
     const std::string othersSets = "limited[SetCpuSets 0:" + f64 + " 1:ffffffffffff00ff]";
+    // Machine, process, script's reading, read, Reset, Move, Isolate of the others, Move refused.
     static const std::vector<KindRow> rows = {
         {&kWindows11, inGroup(10, 0, all), f64, one, "set[SetMask 0:" + f64 + "] " + clear, "",
          "set[SetMask 0:" + f64 + "]", "group 0 x1"},
