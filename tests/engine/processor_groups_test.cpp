@@ -3,6 +3,7 @@
 // of process gets from Reset, Move and Isolate.
 #include "engine/affinity.h"
 #include "engine/process_mask.h"
+#include "engine/processor_groups.h"
 #include "group_machine.h"
 #include "helper_processes.h"
 
@@ -139,6 +140,65 @@ TEST(ProcessorGroupsEngine, IsolateRefusesASetThatEmptiesAGroupBeforeAnythingCha
         unsigned long listed = 11;
         EXPECT_FALSE(IsolateProcessesOn(1, &listed, set, nullptr)) << SetText(set);
         EXPECT_EQ("", machine.log[0] + machine.log[listed]) << SetText(set);
+    }
+}
+
+// An answer of the group query that cannot be trusted reads as the caller's one group, and
+// nothing is read past what the system wrote; an answer that keeps growing is asked for a few
+// times only.
+enum class Damage {
+    kNone,
+    kSizePastTheAnswer,
+    kSizeZero,
+    kMoreGroupsThanItHolds,
+    kNoGroup,
+    kCut,
+    kGrowsForever
+};
+
+class DamagedGroupAnswer : public GroupMachine {
+  public:
+    explicit DamagedGroupAnswer(Damage damage) : GroupMachine(&kWindows11), damage_(damage) {}
+    int calls = 0;
+
+    BOOL ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
+                                   DWORD* lastError) override {
+        ++calls;
+        if (damage_ == Damage::kGrowsForever) {
+            *length += sizeof(PROCESSOR_GROUP_INFO);
+            *lastError = ERROR_INSUFFICIENT_BUFFER;
+            return FALSE;
+        }
+        if (!GroupMachine::ProcessorGroupInformation(buffer, length, lastError))
+            return FALSE;
+        if (damage_ == Damage::kSizePastTheAnswer)
+            buffer->Size = *length + 1;
+        else if (damage_ == Damage::kSizeZero)
+            buffer->Size = 0;
+        else if (damage_ == Damage::kMoreGroupsThanItHolds)
+            buffer->Group.ActiveGroupCount = 3;
+        else if (damage_ == Damage::kNoGroup)
+            buffer->Relationship = RelationNumaNode;
+        else if (damage_ == Damage::kCut)
+            *length = offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group.GroupInfo);
+        return TRUE;
+    }
+
+  private:
+    Damage damage_;
+};
+
+TEST(ProcessorGroupsEngine, AnAnswerThatCannotBeTrustedReadsAsTheCallersOneGroup) {
+    for (Damage damage :
+         {Damage::kNone, Damage::kSizePastTheAnswer, Damage::kSizeZero,
+          Damage::kMoreGroupsThanItHolds, Damage::kNoGroup, Damage::kCut, Damage::kGrowsForever}) {
+        DamagedGroupAnswer machine(damage);
+        const ProcessorGroups groups = ReadProcessorGroups(machine);
+        const int expected = damage == Damage::kNone ? 2 : 1;
+        EXPECT_EQ(expected, groups.count()) << "damage " << static_cast<int>(damage);
+        EXPECT_EQ(HexText(machine.ActiveProcessorMask()), HexText(groups.group(0).activeMask))
+            << "damage " << static_cast<int>(damage);
+        EXPECT_GE(4, machine.calls) << "damage " << static_cast<int>(damage);
     }
 }
 
