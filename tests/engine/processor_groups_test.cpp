@@ -1,439 +1,235 @@
 // The engine on machines of several processor groups (fake machines that follow the system's
-// documentation) and on Wine's one group (the real platform, recorded): the exact calls each kind
+// documentation) and on Wine's one group (the real platform, logged): the exact calls each kind
 // of process gets from Reset, Move and Isolate.
 #include "engine/affinity.h"
 #include "engine/process_mask.h"
+#include "engine/processor_groups.h"
 #include "group_machine.h"
 #include "helper_processes.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstddef>
-#include <map>
-#include <vector>
-#include <string>
-
 namespace {
 
-enum class Operation { kReset, kMove, kIsolate };
-
-const char* Name(Operation operation) {
-    switch (operation) {
-    case Operation::kReset:
-        return "Reset";
-    case Operation::kMove:
-        return "Move";
-    case Operation::kIsolate:
-        return "Isolate";
-    }
-    return "?";
+std::string Joined(std::initializer_list<std::string> parts) {
+    std::string text;
+    for (const std::string& part : parts)
+        text += (text.empty() || part.empty() ? "" : " ") + part;
+    return text;
 }
 
 std::string RefusalText(const GroupRefusals& refusals) {
     std::string text;
+    if (refusals.placedThemselves != 0)
+        text = "itself x" + std::to_string(refusals.placedThemselves);
     for (int g = 0; g < kMaxProcessorGroups; ++g)
         if (refusals.inOneGroup[g] != 0)
             text += "group " + std::to_string(g) + " x" + std::to_string(refusals.inOneGroup[g]);
-    if (refusals.placedThemselves != 0)
-        text += "itself x" + std::to_string(refusals.placedThemselves);
-    if (refusals.othersLeft != 0)
-        text += " others x" + std::to_string(refusals.othersLeft);
     return text;
 }
 
-GroupRefusals RunOperation(Operation operation, unsigned long pid, const ProcessorSet& processors) {
-    GroupRefusals refusals{};
-    switch (operation) {
-    case Operation::kReset:
+// Reset ('R'), Move ('M') or Isolate ('I') with one process listed, through the processor-set
+// functions the window calls or, for a mask other than 0, the mask functions scripts call.
+void RunOperation(char operation, unsigned long listed, const ProcessorSet& set, AffinityMask mask,
+                  GroupRefusals* refusals) {
+    if (operation == 'R' && mask != 0)
+        MoveAllProcesses(GenerateAllProcessorsMask());
+    else if (operation == 'R')
         ResetAllProcesses();
-        break;
-    case Operation::kMove:
-        MoveProcessesOnto(1, &pid, processors, &refusals);
-        break;
-    case Operation::kIsolate:
-        IsolateProcessesOn(1, &pid, processors, &refusals);
-        break;
-    }
-    return refusals;
+    else if (operation == 'M' && mask != 0)
+        MoveProcesses(1, &listed, mask);
+    else if (operation == 'M')
+        MoveProcessesOnto(1, &listed, set, refusals);
+    else if (mask != 0)
+        IsolateProcesses(1, &listed, mask);
+    else
+        IsolateProcessesOn(1, &listed, set, refusals);
 }
 
-// Where a process may run after the operations: its mask in its one group, or its CPU sets.
-ProcessorSet RunsOn(const FakeGroupProcess& process) {
-    if (process.groups.size() == 1)
-        return ProcessorSet::InGroup(process.groups[0], process.mask);
-    return process.cpuSets;
+// Reset reads and changes every process, Move the listed one, Isolate every one and then the
+// listed one again.
+void ExpectLogs(char operation, const std::vector<KindRow>& rows, DWORD listed,
+                std::map<DWORD, std::string>& log, const std::string& enumerating) {
+    for (const KindRow& row : rows) {
+        const std::string moved = row.process.pid == listed ? Joined({row.read, row.move}) : "";
+        const std::string expected = operation == 'R'   ? Joined({row.read, row.reset})
+                                     : operation == 'M' ? moved
+                                                        : Joined({row.read, row.isolate, moved});
+        EXPECT_EQ(expected, log[row.process.pid]) << "process " << row.process.pid;
+    }
+    EXPECT_EQ(operation == 'M' ? "" : enumerating, log[0]) << "the machine";
 }
 
-// A fresh machine of the case's shape holding every process of that shape, its groups already
-// read, so that the log holds only what the operation asks.
-class MachineOfCase {
-  public:
-    explicit MachineOfCase(const MachineShape& shape) : machine(shape), scope_(machine) {
-        for (const ProcessKindCase& c : ProcessKindCases())
-            if (c.machine == &shape)
-                machine.Add(c.process);
-        machine.Groups();
-        machine.log.Clear();
-    }
-    ~MachineOfCase() {
-        EXPECT_EQ(0, machine.openHandles) << "handles left open";
-        EXPECT_EQ(0, machine.windows11CallsOnWindows10) << "a Windows 11 call on Windows 10";
-    }
-
-    FakeGroupMachine machine;
-
-  private:
-    ScopedProcessPlatform scope_;
-};
-
-} // namespace
-
-namespace {
-
-// What one operation asked for each process of `rows`, `listed` being the one it was given:
-// every row's calls of that operation, in the log of its own process.
-void ExpectEveryRow(Operation operation, const std::vector<ProcessKindCase>& rows, DWORD listed,
-                    const CallLog& log) {
-    for (const ProcessKindCase& row : rows) {
-        const bool isListed = row.process.pid == listed;
-        std::string expected;
-        if (operation == Operation::kReset)
-            expected = row.reset;
-        else if (operation == Operation::kMove)
-            expected = isListed ? row.moveOnto : "";
-        else
-            expected = row.isolateOther + (isListed ? "; " + row.moveOnto : "");
-        EXPECT_EQ(expected, log.Of(row.process.pid)) << "process " << row.kind;
+// After Isolate the listed process, where it moved, may run on the set alone; every other that
+// could be changed may run on all of its groups outside the set.
+void ExpectSplit(GroupMachine& machine, DWORD listed, bool listedMoved, const ProcessorSet& set) {
+    for (const auto& [pid, process] : machine.processes) {
+        if (process.mask == 0)
+            continue; // placed its threads itself, or never opened: left as it was
+        const bool one = process.groups.size() == 1;
+        const ProcessorSet runs =
+            one ? ProcessorSet::InGroup(process.groups[0], process.mask) : process.cpuSets;
+        const ProcessorSet all =
+            one ? machine.Groups().AllOf(process.groups[0]) : machine.Groups().All();
+        if (pid == listed && listedMoved) {
+            EXPECT_EQ(SetText(set), SetText(runs)) << "process " << pid;
+        } else {
+            EXPECT_EQ("none", SetText(runs.Intersect(set))) << "process " << pid;
+            EXPECT_EQ(SetText(all), SetText(runs.Union(set.Intersect(all)))) << "process " << pid;
+        }
     }
 }
-
-std::vector<ProcessKindCase> RowsOf(const MachineShape& shape) {
-    std::vector<ProcessKindCase> rows;
-    for (const ProcessKindCase& c : ProcessKindCases())
-        if (c.machine == &shape)
-            rows.push_back(c);
-    return rows;
-}
-
-constexpr Operation kOperations[] = {Operation::kReset, Operation::kMove, Operation::kIsolate};
 
 } // namespace
 
 TEST(ProcessorGroupsEngine, EachKindOfProcessGetsExactlyTheCallsOfItsRow) {
-    for (const ProcessKindCase& c : ProcessKindCases()) {
-        for (Operation operation : kOperations) {
-            SCOPED_TRACE(std::string(c.machine->name) + ", " + c.kind + ", " + Name(operation));
-            MachineOfCase fake(*c.machine);
-            const GroupRefusals refusals = RunOperation(operation, c.process.pid, kMovedOnto);
-            ExpectEveryRow(operation, RowsOf(*c.machine), c.process.pid, fake.machine.log);
-            EXPECT_EQ(operation == Operation::kMove ? "" : "EnumProcesses", fake.machine.log.Of(0));
-            if (operation == Operation::kMove) {
-                EXPECT_EQ(c.refusal.empty() ? "" : c.refusal + " x1", RefusalText(refusals));
+    for (const KindRow& c : KindRows()) {
+        for (char operation : {'R', 'M', 'I'}) {
+            SCOPED_TRACE(std::string(c.machine->name) + ", " + operation + " of " +
+                         std::to_string(c.process.pid));
+            GroupMachine machine(c.machine);
+            ScopedProcessPlatform scope(machine);
+            const std::vector<KindRow> rows = Populate(machine, c.machine);
+            GroupRefusals refusals{};
+            RunOperation(operation, c.process.pid, kMovedOnto, 0, &refusals);
+            ExpectLogs(operation, rows, c.process.pid, machine.log, "EnumProcesses");
+            for (const KindRow& row : rows) {
+                if (operation == 'R' && row.process.groups.size() > 1) {
+                    EXPECT_EQ(std::string::npos, machine.log[row.process.pid].find("SetMask"));
+                    EXPECT_EQ(2u, machine.processes[row.process.pid].groups.size());
+                }
             }
-        }
-    }
-}
-
-TEST(ProcessorGroupsEngine, ResetNeverGivesASpanningProcessAMask) {
-    MachineOfCase fake(kWindows11TwoGroupsOf64);
-    EXPECT_TRUE(ResetAllProcesses());
-    for (const auto& [pid, process] : fake.machine.processes) {
-        if (process.groups.size() > 1) {
-            EXPECT_EQ(0, fake.machine.log.Count(pid, "SetProcessAffinityMask"))
-                << "process " << pid;
-        }
-        if (process.mask != 0) {
-            EXPECT_TRUE(process.cpuSets.empty()) << "process " << pid;
-        }
-    }
-    EXPECT_EQ(2u, fake.machine.processes[12].groups.size()) << "it still spans both groups";
-}
-
-TEST(ProcessorGroupsEngine, IsolateSplitsEveryGroupBetweenTheListedProcessAndTheOthers) {
-    for (const MachineShape* shape : {&kWindows11TwoGroupsOf64, &kWindows10TwoGroupsOf48}) {
-        SCOPED_TRACE(shape->name);
-        MachineOfCase fake(*shape);
-        const ProcessorGroups& groups = fake.machine.Groups();
-        const ProcessorSet chosen = kMovedOnto;
-        unsigned long listed = shape->windows11 ? 12 : 21;
-        GroupRefusals refusals{};
-        EXPECT_FALSE(IsolateProcessesOn(1, &listed, chosen, &refusals))
-            << "the process that placed its threads itself refuses";
-        EXPECT_EQ(1u, refusals.othersLeft);
-        EXPECT_EQ(chosen, RunsOn(fake.machine.processes[listed]));
-        for (const auto& [pid, process] : fake.machine.processes) {
-            if (pid == listed || process.mask == 0)
+            if (operation == 'R')
                 continue;
-            const ProcessorSet others = RunsOn(process);
-            EXPECT_TRUE(others.Intersect(chosen).empty()) << "process " << pid;
-            const ProcessorSet reach =
-                process.groups.size() == 1 ? groups.AllOf(process.groups[0]) : groups.All();
-            EXPECT_EQ(reach, others.Union(chosen.Intersect(reach))) << "process " << pid;
+            EXPECT_EQ(c.refusal, RefusalText(refusals));
+            // Each machine has one process that placed its threads itself.
+            EXPECT_EQ(operation == 'I' && c.refusal != "itself x1" ? 1u : 0u, refusals.othersLeft);
+            if (operation == 'I')
+                ExpectSplit(machine, c.process.pid, c.refusal.empty(), kMovedOnto);
         }
     }
 }
 
-TEST(ProcessorGroupsEngine, IsolateRefusesProcessorsThatLeaveAGroupEmptyBeforeAnythingChanges) {
-    struct Case {
-        const char* what;
-        ProcessorSet processors;
-    };
-    const ProcessorGroups groups = ProcessorGroups::FromGroups(
-        std::vector<ProcessorGroup>{{0, 64, ~DWORD_PTR{0}}, {64, 64, ~DWORD_PTR{0}}}.data(), 2);
-    const Case cases[] = {
-        {"no processor", {}},
-        {"every processor of group 0", groups.AllOf(0)},
-        {"all of group 1 and one of group 0", groups.AllOf(1).Union(ProcessorSet::InGroup(0, 1))},
-        {"the whole machine", groups.All()},
-        {"a group the machine lacks", ProcessorSet::InGroup(2, 1)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        MachineOfCase fake(kWindows11TwoGroupsOf64);
+TEST(ProcessorGroupsEngine, AScriptNamesProcessorsByTheListsNumbersWhereTheyFit) {
+    for (const MachineShape* shape : {&kWindows11, &kWindows10}) {
+        GroupMachine machine(shape);
+        ScopedProcessPlatform scope(machine);
+        for (const KindRow& row : Populate(machine, shape)) {
+            AffinityMask numbers = 0;
+            EXPECT_EQ(row.script,
+                      GetProcessMask(row.process.pid, &numbers) ? HexText(numbers) : "-")
+                << shape->name << ", process " << row.process.pid;
+        }
+    }
+    // Group 1's processors 8-15 are numbers 56-63 on two groups of 48: moved as the list says.
+    GroupMachine machine(&kWindows10);
+    ScopedProcessPlatform scope(machine);
+    unsigned long pid = 21;
+    Populate(machine, &kWindows10);
+    EXPECT_TRUE(MoveProcesses(1, &pid, static_cast<AffinityMask>(0xFF00000000000000ull)));
+    EXPECT_EQ("query[GetMask GetGroups] set[SetMask 1:ff00]", machine.log[pid]);
+}
+
+TEST(ProcessorGroupsEngine, IsolateRefusesASetThatEmptiesAGroupBeforeAnythingChanges) {
+    const ProcessorSet group0 = ProcessorSet::InGroup(0, ~AffinityMask{0});
+    for (const ProcessorSet& set :
+         {ProcessorSet{}, group0, group0.Union(kMovedOnto), ProcessorSet::InGroup(2, 1)}) {
+        GroupMachine machine(&kWindows11);
+        ScopedProcessPlatform scope(machine);
+        Populate(machine, &kWindows11);
         unsigned long listed = 11;
-        EXPECT_FALSE(IsolateProcessesOn(1, &listed, c.processors, nullptr));
-        EXPECT_EQ("", fake.machine.log.Of(0));
-        EXPECT_EQ("", fake.machine.log.Of(listed));
+        EXPECT_FALSE(IsolateProcessesOn(1, &listed, set, nullptr)) << SetText(set);
+        EXPECT_EQ("", machine.log[0] + machine.log[listed]) << SetText(set);
     }
 }
 
-TEST(ProcessorGroupsEngine, AScriptsMaskNamesTheListsNumbersAndFollowsTheSameRows) {
-    // Numbers 8-15 lie in group 0 on both machines.
-    constexpr AffinityMask kNumbers8To15 = 0xFF00;
-    for (const ProcessKindCase& c : ProcessKindCases()) {
-        SCOPED_TRACE(std::string(c.machine->name) + ", " + c.kind);
-        std::string byMask;
-        std::string bySet;
-        {
-            MachineOfCase fake(*c.machine);
-            unsigned long pid = c.process.pid;
-            MoveProcesses(1, &pid, kNumbers8To15);
-            byMask = fake.machine.log.Of(pid);
-        }
-        {
-            MachineOfCase fake(*c.machine);
-            unsigned long pid = c.process.pid;
-            MoveProcessesOnto(1, &pid, ProcessorSet::InGroup(0, kNumbers8To15), nullptr);
-            bySet = fake.machine.log.Of(pid);
-        }
-        EXPECT_EQ(bySet, byMask);
-    }
-}
+// An answer of the group query that cannot be trusted reads as the caller's one group, and
+// nothing is read past what the system wrote; an answer that keeps growing is asked for a few
+// times only.
+enum class Damage {
+    kNone,
+    kSizePastTheAnswer,
+    kSizeZero,
+    kMoreGroupsThanItHolds,
+    kNoGroup,
+    kCut,
+    kGrowsForever
+};
 
-TEST(ProcessorGroupsEngine, AScriptReadsAProcessInTheListsNumbersWhereTheyFit) {
-    struct Case {
-        DWORD pid;
-        bool fits;
-        AffinityMask numbers;
-    };
-    const Case cases[] = {
-        {10, true, ~AffinityMask{0}}, // group 0: 0-63
-        {11, false, 0},               // group 1: 64-127
-        {12, false, 0},               // both groups
-        {13, true, 0xFF00},           // its CPU set, 8-15
-        {14, true, 0},                // placed itself: no one mask, as the list's 0
-    };
-    MachineOfCase fake(kWindows11TwoGroupsOf64);
-    for (const Case& c : cases) {
-        AffinityMask numbers = 0x5A5A;
-        EXPECT_EQ(c.fits, GetProcessMask(c.pid, &numbers)) << "process " << c.pid;
-        if (c.fits) {
-            EXPECT_EQ(c.numbers, numbers) << "process " << c.pid;
-        }
-    }
-}
-
-namespace {
-
-// The real platform with every call recorded as the fake machines record theirs.
-class RecordingPlatform : public ProcessPlatform {
+class DamagedGroupAnswer : public GroupMachine {
   public:
-    CallLog log;
+    explicit DamagedGroupAnswer(Damage damage) : GroupMachine(&kWindows11), damage_(damage) {}
+    int calls = 0;
 
-    void QuerySystemInfo(SYSTEM_INFO* info) override {
-        log.Add(0, "GetSystemInfo");
-        ProcessPlatform::QuerySystemInfo(info);
-    }
-    BOOL EnumerateProcesses(DWORD* ids, DWORD bytes, DWORD* bytesReturned) override {
-        log.Add(0, "EnumProcesses");
-        return ProcessPlatform::EnumerateProcesses(ids, bytes, bytesReturned);
-    }
-    HANDLE OpenProcess(DWORD access, DWORD processId) override {
-        log.Add(processId, "open " + RightsText(access));
-        const HANDLE handle = ProcessPlatform::OpenProcess(access, processId);
-        if (handle != nullptr)
-            pids_[handle] = processId;
-        return handle;
-    }
-    BOOL CloseHandle(HANDLE handle) override {
-        log.Add(PidOf(handle), "close");
-        pids_.erase(handle);
-        return ProcessPlatform::CloseHandle(handle);
-    }
-    BOOL GetProcessAffinityMask(HANDLE process, DWORD_PTR* processMask,
-                                DWORD_PTR* systemMask) override {
-        log.Add(PidOf(process), "GetProcessAffinityMask");
-        return ProcessPlatform::GetProcessAffinityMask(process, processMask, systemMask);
-    }
-    BOOL SetProcessAffinityMask(HANDLE process, DWORD_PTR mask) override {
-        log.Add(PidOf(process), "SetProcessAffinityMask g0 " + HexText(mask));
-        return ProcessPlatform::SetProcessAffinityMask(process, mask);
-    }
     BOOL ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
                                    DWORD* lastError) override {
-        log.Add(0, "GetLogicalProcessorInformationEx");
-        return ProcessPlatform::ProcessorGroupInformation(buffer, length, lastError);
-    }
-    BOOL GetProcessGroupAffinity(HANDLE process, USHORT* count, USHORT* groups,
-                                 DWORD* lastError) override {
-        log.Add(PidOf(process), "GetProcessGroupAffinity");
-        return ProcessPlatform::GetProcessGroupAffinity(process, count, groups, lastError);
-    }
-    BOOL GetProcessDefaultCpuSetMasks(HANDLE process, GROUP_AFFINITY* masks, USHORT count,
-                                      USHORT* required, DWORD* lastError) override {
-        log.Add(PidOf(process), "GetProcessDefaultCpuSetMasks");
-        return ProcessPlatform::GetProcessDefaultCpuSetMasks(process, masks, count, required,
-                                                             lastError);
-    }
-    BOOL SetProcessDefaultCpuSetMasks(HANDLE process, const GROUP_AFFINITY* masks,
-                                      USHORT count) override {
-        log.Add(PidOf(process), "SetProcessDefaultCpuSetMasks " + CpuSetMasksText(masks, count));
-        return ProcessPlatform::SetProcessDefaultCpuSetMasks(process, masks, count);
+        ++calls;
+        if (damage_ == Damage::kGrowsForever) {
+            *length += sizeof(PROCESSOR_GROUP_INFO);
+            *lastError = ERROR_INSUFFICIENT_BUFFER;
+            return FALSE;
+        }
+        if (!GroupMachine::ProcessorGroupInformation(buffer, length, lastError))
+            return FALSE;
+        if (damage_ == Damage::kSizePastTheAnswer)
+            buffer->Size = *length + 1;
+        else if (damage_ == Damage::kSizeZero)
+            buffer->Size = 0;
+        else if (damage_ == Damage::kMoreGroupsThanItHolds)
+            buffer->Group.ActiveGroupCount = 3;
+        else if (damage_ == Damage::kNoGroup)
+            buffer->Relationship = RelationNumaNode;
+        else if (damage_ == Damage::kCut)
+            *length = offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group.GroupInfo);
+        return TRUE;
     }
 
   private:
-    DWORD PidOf(HANDLE handle) const {
-        const auto found = pids_.find(handle);
-        return found != pids_.end() ? found->second : 0xFFFFFFFF;
-    }
-    std::map<HANDLE, DWORD> pids_;
+    Damage damage_;
 };
 
-class OneGroupUnderWine : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        all = GenerateAllProcessorsMask();
-        ASSERT_GE(all, 3ul) << "these tests need two processors";
-        chosen = all & ~(all >> 1); // the highest processor
-        helpers = StartHelpers(2);
-        recorder.Groups();
-        ASSERT_FALSE(recorder.Groups().several()) << "Wine has one processor group";
-        recorder.log.Clear();
+TEST(ProcessorGroupsEngine, AnAnswerThatCannotBeTrustedReadsAsTheCallersOneGroup) {
+    for (Damage damage :
+         {Damage::kNone, Damage::kSizePastTheAnswer, Damage::kSizeZero,
+          Damage::kMoreGroupsThanItHolds, Damage::kNoGroup, Damage::kCut, Damage::kGrowsForever}) {
+        DamagedGroupAnswer machine(damage);
+        const ProcessorGroups groups = ReadProcessorGroups(machine);
+        const int expected = damage == Damage::kNone ? 2 : 1;
+        EXPECT_EQ(expected, groups.count()) << "damage " << static_cast<int>(damage);
+        EXPECT_EQ(HexText(machine.ActiveProcessorMask()), HexText(groups.group(0).activeMask))
+            << "damage " << static_cast<int>(damage);
+        EXPECT_GE(4, machine.calls) << "damage " << static_cast<int>(damage);
     }
-    void TearDown() override { ::SetProcessAffinityMask(::GetCurrentProcess(), all); }
+}
 
-    static std::string SetsMask(AffinityMask mask) {
-        return "open set; SetProcessAffinityMask g0 " + HexText(mask) + "; close";
+// The fake machines' contract on Wine's one group, with two real processes of the one kind it has:
+// every operation makes exactly the calls it made before groups were known.
+TEST(ProcessorGroupsOnWine, EachOperationMakesTodaysCallsExactly) {
+    const AffinityMask all = GenerateAllProcessorsMask();
+    ASSERT_GE(all, 3ul) << "these tests need two processors";
+    const AffinityMask chosen = all & ~(all >> 1); // the highest processor
+    const std::vector<HelperProcess> helpers = StartHelpers(2);
+    GroupMachine wine(nullptr);
+    ScopedProcessPlatform scope(wine);
+    ASSERT_FALSE(wine.Groups().several());
+    EXPECT_EQ("GroupInfo GroupInfo", wine.log[0]) << "answered, with no fallback";
+    EXPECT_EQ(HexText(all), HexText(wine.Groups().group(0).activeMask));
+    const auto sets = [](AffinityMask mask) { return "set[SetMask 0:" + HexText(mask) + "]"; };
+    std::vector<KindRow> rows(helpers.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i].process.pid = helpers[i].pid();
+        rows[i].reset = sets(all);
+        rows[i].move = sets(chosen);
+        rows[i].isolate = sets(all & ~chosen);
     }
-
-    AffinityMask all = 0;
-    AffinityMask chosen = 0;
-    std::vector<HelperProcess> helpers;
-    RecordingPlatform recorder;
-    ScopedProcessPlatform scope{recorder};
-};
-
-} // namespace
-
-// The fake machines' check on Wine's one group, with two real processes of the one kind it has:
-// every operation makes exactly the calls it made before groups were known, through the set
-// operations the window calls and through the mask functions scripts call.
-TEST_F(OneGroupUnderWine, EachOperationMakesTodaysCallsExactly) {
-    const MachineShape wine = {"Wine, one group", false, 1, 0};
-    std::vector<ProcessKindCase> rows;
-    for (const HelperProcess& helper : helpers) {
-        ProcessKindCase row;
-        row.machine = &wine;
-        row.kind = "in the one group";
-        row.process.pid = helper.pid();
-        row.reset = SetsMask(all);
-        row.moveOnto = SetsMask(chosen);
-        row.isolateOther = SetsMask(all & ~chosen);
-        rows.push_back(row);
-    }
-    const unsigned long listed = helpers[0].pid();
-    for (Operation operation : kOperations) {
-        for (bool bySet : {true, false}) {
-            SCOPED_TRACE(std::string(Name(operation)) + (bySet ? " by set" : " by mask"));
-            recorder.log.Clear();
-            unsigned long pid = listed;
-            if (bySet) {
-                RunOperation(operation, listed, ProcessorSet::InGroup(0, chosen));
-            } else if (operation == Operation::kReset) {
-                MoveAllProcesses(GenerateAllProcessorsMask());
-            } else if (operation == Operation::kMove) {
-                MoveProcesses(1, &pid, chosen);
-            } else {
-                IsolateProcesses(1, &pid, chosen);
-            }
-            ExpectEveryRow(operation, rows, listed, recorder.log);
-            EXPECT_EQ(operation == Operation::kMove ? "" : "GetSystemInfo; EnumProcesses",
-                      recorder.log.Of(0));
+    for (char operation : {'R', 'M', 'I'}) {
+        for (AffinityMask mask : {AffinityMask{0}, chosen}) {
+            SCOPED_TRACE(std::string(1, operation) + (mask != 0 ? " by mask" : " by set"));
+            wine.log.clear();
+            RunOperation(operation, helpers[0].pid(), ProcessorSet::InGroup(0, chosen), mask,
+                         nullptr);
+            ExpectLogs(operation, rows, helpers[0].pid(), wine.log, "SystemInfo EnumProcesses");
             ResetAllProcesses();
         }
-    }
-}
-
-TEST(ProcessorGroupsOfTheMachine, WineAnswersTheGroupQueryWithOneGroupOfItsProcessors) {
-    ProcessPlatform real;
-    DWORD length = 0;
-    DWORD lastError = ERROR_SUCCESS;
-    EXPECT_FALSE(real.ProcessorGroupInformation(nullptr, &length, &lastError));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER), lastError) << "no fallback taken";
-    SYSTEM_INFO info{};
-    ::GetSystemInfo(&info);
-    const ProcessorGroups groups = ReadProcessorGroups(real);
-    ASSERT_EQ(1, groups.count());
-    EXPECT_EQ(info.dwActiveProcessorMask, groups.group(0).activeMask);
-    EXPECT_EQ(0, groups.group(0).base);
-}
-
-TEST(ProcessorGroupsOfTheMachine, AnAnswerThatCannotBeTrustedReadsAsOneGroupOfTheSystemInfo) {
-    const int wholeRecord = static_cast<int>(
-        offsetof(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX, Group) +
-        offsetof(GROUP_RELATIONSHIP, GroupInfo) + 2 * sizeof(PROCESSOR_GROUP_INFO));
-    struct Case {
-        const char* what;
-        bool missing;
-        int sizeError;
-        int countError;
-        int groups; // 1: the fallback, group 0's mask from the system information
-    };
-    const Case cases[] = {
-        {"two groups", false, 0, 0, 2},
-        {"the call is missing", true, 0, 0, 1},
-        {"a record of size 0", false, -wholeRecord, 0, 1},
-        {"a record longer than the answer", false, 64, 0, 1},
-        {"more groups than the record holds", false, 0, 1, 1},
-        {"no active group", false, 0, -2, 1},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        FakeGroupMachine machine(kWindows11TwoGroupsOf64);
-        machine.groupQueryMissing = c.missing;
-        machine.recordSizeError = c.sizeError;
-        machine.activeGroupCountError = c.countError;
-        const ProcessorGroups groups = ReadProcessorGroups(machine);
-        ASSERT_EQ(c.groups, groups.count());
-        EXPECT_EQ(c.groups == 1 ? 0 : 64, groups.group(c.groups - 1).base);
-        EXPECT_EQ(~DWORD_PTR{0}, groups.group(0).activeMask);
-    }
-}
-TEST(ProcessorGroupsEngine, GroupsThatChangeWhileTheyAreReadAreAskedAgainAFewTimesAtMost) {
-    struct Case {
-        int changes;
-        bool moved;
-        int asked;
-    };
-    const Case cases[] = {{1, true, 2}, {3, true, 4}, {-1, false, 4}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.changes);
-        MachineOfCase fake(kWindows11TwoGroupsOf64);
-        fake.machine.groupAffinityChanges = c.changes;
-        unsigned long pid = 11;
-        EXPECT_EQ(c.moved, MoveProcessesOnto(1, &pid, kMovedOnto, nullptr));
-        EXPECT_EQ(c.asked, fake.machine.log.Count(pid, "GetProcessGroupAffinity"));
-        EXPECT_EQ(c.moved ? 1 : 0, fake.machine.log.Count(pid, "SetProcessAffinityMask"));
     }
 }

@@ -49,17 +49,13 @@ TEST(FormatAffinityMask, WritesBitsAtAndAboveTheProcessorCount) {
     EXPECT_EQ(atN + "-31", FormatAffinityMask(0xFFFFFFFFul << n));
 }
 
-TEST(PlacementText, NumbersRunAcrossTheEndOfAGroup) {
-    const ProcessorGroup twoOf4[] = {{0, 4, 0xF}, {4, 4, 0xF}};
-    const ProcessorGroups machine = ProcessorGroups::FromGroups(twoOf4, 2);
-    ProcessorSet set;
-    set.groups[0] = 0xC; // 2-3
-    set.groups[1] = 0x5; // 4, 6
-    ProcessPlacement spanning;
-    spanning.kind = PlacementKind::kSpanning;
-    spanning.processors = set;
-    EXPECT_EQ("2-4,6", PlacementText(spanning, machine));
-    // A group whose maximum exceeds its active processors leaves a gap in the numbers.
-    const ProcessorGroup gapped[] = {{0, 8, 0xF}, {8, 4, 0xF}};
+// Numbers run on across the end of a group, and a group's maximum, not its active processors, sets
+// where the next one starts.
+TEST(PlacementText, NumbersRunAcrossGroupsFromEachGroupsMaximum) {
+    const ProcessorGroup twoOf4[] = {{0, 4, 0xF}, {4, 4, 0xF}},
+                         gapped[] = {{0, 8, 0xF}, {8, 4, 0xF}};
+    ProcessPlacement spanning{PlacementKind::kSpanning, 0, ProcessorSet::InGroup(0, 0xC), false};
+    spanning.processors.groups[1] = 0x5;
+    EXPECT_EQ("2-4,6", PlacementText(spanning, ProcessorGroups::FromGroups(twoOf4, 2)));
     EXPECT_EQ("2-3,8,10", PlacementText(spanning, ProcessorGroups::FromGroups(gapped, 2)));
 }

@@ -1,5 +1,5 @@
-// The main window on a fake Windows 11 machine of two processor groups of 64: what the list shows
-// for each kind of process, and the box that tells which processes their groups kept in place.
+// The main window on fake machines of two processor groups: what the list shows for each kind of
+// process, and after Move or Isolate the box that tells whom their groups kept in place.
 #include "frontend/group_refusal_text.h"
 #include "frontend/resource.h"
 #include "group_machine.h"
@@ -7,146 +7,80 @@
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <string>
-#include <vector>
-
-namespace {
-
-// Every Windows 11 process of the shared table, and a second one of group 1.
-void AddWindows11Processes(FakeGroupMachine& machine) {
-    for (const ProcessKindCase& c : ProcessKindCases())
-        if (c.machine == &kWindows11TwoGroupsOf64)
-            machine.Add(c.process);
-    machine.Add({15, {1}, 1, ~DWORD_PTR{0}, {}});
-}
-
-const char kMovedOneOfGroup1[] = "1 process runs only in processor group 1 and was not moved: a "
-                                 "process cannot be moved to another processor group.";
-
-} // namespace
-
-TEST_F(MainWindowTest, OnTwoGroupsTheListNamesEveryProcessorByItsMachineNumber) {
-    for (const MachineShape* shape : {&kWindows11TwoGroupsOf64, &kWindows10TwoGroupsOf48}) {
-        SCOPED_TRACE(shape->name);
-        FakeGroupMachine machine(*shape);
-        ScopedProcessPlatform useMachine(machine);
-        for (const ProcessKindCase& c : ProcessKindCases())
-            if (c.machine == shape)
-                machine.Add(c.process);
-        OpenWindow();
-        for (const ProcessKindCase& c : ProcessKindCases()) {
-            if (c.machine != shape)
-                continue;
-            const ListRow* row = RowFor(c.process.pid);
-            if (c.listText.empty()) {
-                EXPECT_EQ(nullptr, row) << c.kind;
-                continue;
-            }
-            ASSERT_NE(nullptr, row) << c.kind;
-            EXPECT_EQ("kind" + std::to_string(c.process.pid) + ".exe", row->process) << c.kind;
-            EXPECT_EQ(c.listText, row->mask) << c.kind;
-            EXPECT_EQ(1, machine.log.Count(c.process.pid, "open ")) << c.kind;
-        }
-        EXPECT_EQ(0, machine.openHandles);
-        EXPECT_EQ(0, machine.windows11CallsOnWindows10);
-        ::DestroyWindow(window_);
-        window_ = nullptr;
-    }
-}
-
-TEST_F(MainWindowTest, OnTwoGroupsOneBoxTellsWhichProcessesTheirGroupsKept) {
-    struct Case {
-        const char* what;
-        int command;
+TEST_F(MainWindowTest, OnTwoGroupsTheListAndTheBoxNameProcessorsByTheirMachineNumbers) {
+    const std::string others = "13:8-15 (CPU set), 14:several groups, 15:64-127";
+    const struct {
+        const MachineShape* machine;
+        int command; // 0: the list as the window opens
         std::vector<unsigned long> selected;
         std::string box; // empty: no box
-        std::map<unsigned long, std::string> rows;
-    };
-    const Case cases[] = {
-        {"Move, one process of group 1 refused",
+        std::string list;
+    } cases[] = {
+        {&kWindows10, 0, {}, "", "20:0-47, 21:48-95, 22:several groups"},
+        {&kWindows11, 0, {}, "", "10:0-63, 11:64-127, 12:0-127, " + others},
+        {&kWindows11,
          ID_MOVE_TO_CPUS,
          {10, 11},
-         kMovedOneOfGroup1,
-         {{10, "8"}, {11, "64-127"}, {12, "0-127"}}},
-        {"Move, two of group 1 and one that placed itself",
+         "1 process runs only in processor group 1 and was not moved: a process cannot be moved "
+         "to another processor group.",
+         "10:8, 11:64-127, 12:0-127, " + others},
+        {&kWindows11,
          ID_MOVE_TO_CPUS,
          {11, 15, 14},
          "2 processes run only in processor group 1 and were not moved: a process cannot be "
          "moved to another processor group.\r\n\r\n1 process placed its threads in several "
          "processor groups itself and was not moved.",
-         {{11, "64-127"}, {15, "64-127"}, {14, "several groups"}}},
-        {"Move of a spanning process, nobody refused",
-         ID_MOVE_TO_CPUS,
-         {12},
-         "",
-         {{12, "8 (CPU set)"}, {10, "0-63"}}},
-        {"Isolate of a spanning process",
+         "10:0-63, 11:64-127, 12:0-127, " + others},
+        {&kWindows11, ID_MOVE_TO_CPUS, {12}, "", "10:0-63, 11:64-127, 12:8 (CPU set), " + others},
+        {&kWindows11,
          ID_ISOLATE_ON_CPUS,
          {12},
          "1 other process placed its threads in several processor groups itself and keeps them: "
          "it may still run on the chosen processors.",
-         {{12, "8 (CPU set)"},
-          {10, "0-7,9-63"},
-          {11, "64-127"},
-          {13, "0-7,9-127 (CPU set)"},
-          {14, "several groups"}}},
+         "10:0-7,9-63, 11:64-127, 12:8 (CPU set), 13:0-7,9-127 (CPU set), 14:several groups, "
+         "15:64-127"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        FakeGroupMachine machine(kWindows11TwoGroupsOf64);
-        ScopedProcessPlatform useMachine(machine);
-        AddWindows11Processes(machine);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.list);
+        GroupMachine machine(c.machine);
+        ScopedProcessPlatform scope(machine);
+        Populate(machine, c.machine);
+        if (c.machine == &kWindows11)
+            machine.processes[15] = {15, {1}, ~DWORD_PTR{0}, {}};
         OpenWindow();
-        Select(c.selected);
         MenuDriver menus;
-        menus.ThenChoose(c.command);
         ModalDriver dialogs;
-        // Box 8 is processor 8 of the machine: group 0's bit 8.
-        dialogs.Then(ModalDriver::Check({IDC_CPU_FIRST + 8}, IDOK));
-        if (!c.box.empty())
-            dialogs.Then(ModalDriver::Click(IDOK));
-
-        ::SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), -1);
-        PumpMessages();
-
-        ASSERT_EQ(c.box.empty() ? 1u : 2u, dialogs.shown().size());
-        EXPECT_EQ("Processor Affinity", dialogs.shown()[0].caption);
+        if (c.command != 0) {
+            Select(c.selected);
+            menus.ThenChoose(c.command);
+            // Box 8 is processor 8 of the machine: group 0's bit 8.
+            dialogs.Then(ModalDriver::Check({IDC_CPU_FIRST + 8}, IDOK));
+            if (!c.box.empty())
+                dialogs.Then(ModalDriver::Click(IDOK));
+            ::SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), -1);
+            PumpMessages();
+        }
+        ASSERT_EQ(c.command == 0 ? 0u : c.box.empty() ? 1u : 2u, dialogs.shown().size());
         if (!c.box.empty()) {
-            const ShownDialog& box = dialogs.shown()[1];
-            EXPECT_EQ(c.box, box.text);
-            EXPECT_EQ("Tandrel Pro", box.caption);
-            EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), box.icon);
-            EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+            EXPECT_EQ(c.box, dialogs.shown()[1].text);
+            EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), dialogs.shown()[1].icon);
         }
-        for (const auto& [pid, text] : c.rows) {
-            const ListRow* row = RowFor(pid);
-            ASSERT_NE(nullptr, row) << "process " << pid;
-            EXPECT_EQ(text, row->mask) << "process " << pid;
-        }
-        EXPECT_EQ(0, machine.openHandles);
+        std::string shown; // every fake process the list shows, as the user reads it
+        for (const auto& [pid, process] : machine.processes)
+            if (const ListRow* row = RowFor(pid))
+                shown += (shown.empty() ? "" : ", ") + std::to_string(pid) + ":" + row->mask;
+        EXPECT_EQ(c.list, shown);
         ::DestroyWindow(window_);
         window_ = nullptr;
     }
 }
 
-// The window's cases above show one group; here the form for several.
+// The window's machine of two groups shows one group per sentence; here the form for several.
 TEST(GroupRefusalText, ProcessesOfSeveralGroupsNameEachGroup) {
-    const std::string why = ") and were not moved: a process cannot be moved to another processor "
-                            "group.";
-    const struct {
-        std::vector<std::pair<int, unsigned long>> inOneGroup;
-        std::string text;
-    } cases[] = {
-        {{{0, 1}, {1, 2}},
-         "3 processes run only in their own processor group (groups 0 and 1" + why},
-        {{{0, 1}, {2, 1}, {5, 1}},
-         "3 processes run only in their own processor group (groups 0, 2 and 5" + why},
-    };
-    for (const auto& c : cases) {
-        GroupRefusals refusals{};
-        for (const auto& [group, count] : c.inOneGroup)
-            refusals.inOneGroup[group] = count;
-        EXPECT_EQ(c.text, GroupRefusalText(refusals));
-    }
+    GroupRefusals refusals{};
+    refusals.inOneGroup[0] = refusals.inOneGroup[2] = 1;
+    refusals.inOneGroup[5] = 2;
+    EXPECT_EQ("4 processes run only in their own processor group (groups 0, 2 and 5) and were "
+              "not moved: a process cannot be moved to another processor group.",
+              GroupRefusalText(refusals));
 }
