@@ -132,14 +132,12 @@ TEST_F(MainWindowTest, OnTwoGroupsTheDialogShowsAPagePerGroupAndHandsBackProcess
         "NUMA node 0 (0-63)", "NUMA node 1 (64-127)"};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeGroupMachine machine(kWindows11TwoGroupsOf64);
+        GroupMachine machine(&kWindows11);
         ScopedProcessPlatform useMachine(machine);
         TwoGroupTopology topology;
         ScopedTopologyPlatform useTopology(topology);
-        for (const ProcessKindCase& kind : ProcessKindCases())
-            if (kind.machine == &kWindows11TwoGroupsOf64)
-                machine.Add(kind.process);
-        machine.Add({15, {1}, 1, kAll, {}});
+        Populate(machine, &kWindows11);
+        machine.processes[15] = {15, {1}, kAll, {}};
         OpenWindow();
         Select(c.selected);
         MenuDriver menus;
@@ -192,7 +190,6 @@ TEST_F(MainWindowTest, OnTwoGroupsTheDialogShowsAPagePerGroupAndHandsBackProcess
             ASSERT_NE(nullptr, row) << "process " << pid;
             EXPECT_EQ(text, row->mask) << "process " << pid;
         }
-        EXPECT_EQ(0, machine.openHandles);
         ::DestroyWindow(window_);
         window_ = nullptr;
     }
