@@ -185,8 +185,12 @@ class ProcessorDialog {
             const HWND box = ::GetDlgItem(dialogWindow_, IDC_CPU_FIRST + k);
             const bool allowed = (allowed_.groups[page] & ProcessorBit(k)) != 0;
             const bool ticked = (ticks_.groups[page] & ProcessorBit(k)) != 0;
-            if (machine_.several())
+            if (machine_.several()) {
+                // A group smaller than the page has no processor behind its last boxes, whose
+                // numbers would be the next group's.
                 ::SetWindowTextA(box, ("CPU " + std::to_string(machine_.Number(page, k))).c_str());
+                ::ShowWindow(box, k < machine_.group(page).maximumCount ? SW_SHOWNA : SW_HIDE);
+            }
             if (!fresh || !allowed)
                 ::EnableWindow(box, allowed ? TRUE : FALSE);
             if (!fresh || ticked)

@@ -194,3 +194,30 @@ TEST_F(MainWindowTest, OnTwoGroupsTheDialogShowsAPagePerGroupAndHandsBackProcess
         window_ = nullptr;
     }
 }
+
+TEST_F(MainWindowTest, OnGroupsOfFortyEightAPageShowsOnlyItsGroupsBoxes) {
+    GroupMachine machine(&kWindows10);
+    ScopedProcessPlatform useMachine(machine);
+    Populate(machine, &kWindows10);
+    OpenWindow();
+    Select({20});
+    MenuDriver menus;
+    menus.ThenChoose(ID_MOVE_TO_CPUS);
+    ModalDriver dialogs;
+    dialogs.Then([&](HWND dialog) {
+        for (int page = 0; page < 2; ++page) {
+            ShowPage(dialog, page);
+            AffinityMask visible = 0;
+            for (int k = 0; k < kMaskProcessors; ++k)
+                visible |= ::IsWindowVisible(::GetDlgItem(dialog, IDC_CPU_FIRST + k))
+                               ? ProcessorBit(k)
+                               : 0;
+            EXPECT_EQ(static_cast<AffinityMask>(0xFFFFFFFFFFFFull), visible) << "page " << page;
+            EXPECT_EQ("CPU " + std::to_string(48 * page + 47), Text(dialog, IDC_CPU_FIRST + 47));
+        }
+        ModalDriver::Click(IDCANCEL)(dialog);
+    });
+    ::SendMessageA(window_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window_), -1);
+    PumpMessages();
+    EXPECT_EQ(1u, dialogs.shown().size());
+}
