@@ -1,8 +1,10 @@
 #include "frontend/main_window.h"
 
 #include "frontend/affinity_mask_text.h"
+#include "frontend/group_refusal_text.h"
 #include "common/dialog_binding.h"
 #include "engine/affinity.h"
+#include "engine/process_platform.h"
 #include "frontend/process_snapshot.h"
 #include "frontend/processor_dialog/processor_dialog.h"
 #include "frontend/resource.h"
@@ -171,7 +173,11 @@ void MainWindow::RefreshProcessList() {
         return;
     }
     ::SendMessageA(listView_, LVM_DELETEALLITEMS, 0, 0);
+    groupOf_.clear();
+    const ProcessorGroups& groups = CurrentProcessPlatform().Groups();
     for (const ProcessEntry& entry : processes) {
+        if (entry.placement && entry.placement->kind == PlacementKind::kOneGroup)
+            groupOf_[entry.processId] = entry.placement->group;
         LVITEMA item{};
         item.mask = LVIF_TEXT | LVIF_PARAM;
         // After the last row; the sorted style then picks the place by the name.
@@ -183,7 +189,9 @@ void MainWindow::RefreshProcessList() {
         if (row == -1)
             continue;
         SetSubItemText(listView_, row, 1, std::to_string(entry.processId));
-        SetSubItemText(listView_, row, 2, ProcessMaskText(entry.affinityMask));
+        SetSubItemText(listView_, row, 2,
+                       entry.placement ? PlacementText(*entry.placement, groups)
+                                       : ProcessMaskText(entry.affinityMask));
     }
     ::SendMessageA(listView_, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(listView_, nullptr, TRUE);
@@ -207,32 +215,50 @@ std::vector<unsigned long> MainWindow::GetSelectedProcessIds() {
     return processIds;
 }
 
-void MainWindow::ApplyToSelection(bool (*operation)(int, unsigned long*, AffinityMask)) {
+int MainWindow::OnlyGroupOf(const std::vector<unsigned long>& processIds) const {
+    int only = kEveryProcessorGroup;
+    for (unsigned long processId : processIds) {
+        const auto found = groupOf_.find(processId);
+        if (found == groupOf_.end() || (only != kEveryProcessorGroup && found->second != only))
+            return kEveryProcessorGroup;
+        only = found->second;
+    }
+    return only;
+}
+
+void MainWindow::ApplyToSelection(bool (*operation)(int, unsigned long*, const ProcessorSet&,
+                                                    GroupRefusals*)) {
     std::vector<unsigned long> processIds = GetSelectedProcessIds();
     if (processIds.empty())
         return;
     // The dialog always opens with no processor checked.
-    AffinityMask mask = 0;
-    if (!ShowProcessorDialog(dialogWindow_, 0, &mask))
+    ProcessorRequest request;
+    request.onlyGroup = OnlyGroupOf(processIds);
+    ProcessorSet processors;
+    if (!ShowProcessorDialog(dialogWindow_, request, &processors))
         return;
+    GroupRefusals refusals{};
     // The rebuilt list shows what the processes really got, so the result is not looked at.
-    operation(static_cast<int>(processIds.size()), processIds.data(), mask);
+    operation(static_cast<int>(processIds.size()), processIds.data(), processors, &refusals);
     RefreshProcessList();
+    const std::string refused = GroupRefusalText(refusals);
+    if (!refused.empty())
+        ::MessageBoxA(dialogWindow_, refused.c_str(), kProgramTitle, MB_OK | MB_ICONWARNING);
 }
 
 void MainWindow::OnMoveToCpus() {
-    ApplyToSelection(MoveProcesses);
+    ApplyToSelection(MoveProcessesOnto);
 }
 
 void MainWindow::OnIsolateOnCpus() {
-    ApplyToSelection(IsolateProcesses);
+    ApplyToSelection(IsolateProcessesOn);
 }
 
 void MainWindow::OnReset() {
     if (::MessageBoxA(dialogWindow_, kResetQuestion, kProgramTitle, MB_YESNO | MB_ICONWARNING) !=
         IDYES)
         return;
-    MoveAllProcesses(GenerateAllProcessorsMask());
+    ResetAllProcesses();
     RefreshProcessList();
 }
 

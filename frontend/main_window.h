@@ -3,12 +3,14 @@
 #pragma once
 
 #include "common/affinity_mask.h"
+#include "engine/affinity.h"
 #include "frontend/program_title.h"
 #include "frontend/tray_icon.h"
 #include "common/unique_handle.h"
 
 #include <windows.h>
 
+#include <map>
 #include <vector>
 
 class MainWindow {
@@ -29,16 +31,23 @@ class MainWindow {
     void RefreshProcessList();
     // The selected rows' process identifiers, top to bottom; empty when nothing is selected.
     std::vector<unsigned long> GetSelectedProcessIds();
+    // The one processor group in which every listed process runs, or kEveryProcessorGroup.
+    int OnlyGroupOf(const std::vector<unsigned long>& processIds) const;
     void OnMoveToCpus();
     void OnIsolateOnCpus();
     void OnReset();
     void OnMinimizeButton();
     void OnExitButton();
-    // Asks for processors and hands them, with the selected processes, to a back-end operation.
-    void ApplyToSelection(bool (*operation)(int, unsigned long*, AffinityMask));
+    // Asks for processors and hands them, with the selected processes, to a back-end operation;
+    // then tells what the machine's processor groups kept from happening.
+    void ApplyToSelection(bool (*operation)(int, unsigned long*, const ProcessorSet&,
+                                            GroupRefusals*));
     POINT ContextMenuPosition();
 
     bool menuAtCursor_ = false;
+    // On a machine of several processor groups, the group of each listed process that runs in
+    // one, as the last rebuild of the list read it.
+    std::map<unsigned long, int> groupOf_;
     HWND dialogWindow_ = nullptr;
     HWND listView_ = nullptr;
     TrayIcon trayIcon_;

@@ -12,18 +12,31 @@ constexpr DWORD kPathCapacity = MAX_PATH;
 // The longest path the system has, in characters, with its terminating null.
 constexpr DWORD kLongestPathCapacity = 32768;
 
-// The process's own mask; the system mask that comes with it is not kept.
-AffinityMask ProcessMask(ProcessPlatform& platform, HANDLE process) {
+struct Processors {
+    AffinityMask mask = 0;
+    std::shared_ptr<const ProcessPlacement> placement;
+};
+
+// The process's own mask (the system mask that comes with it is not kept) and, on a machine of
+// several groups, its groups and CPU sets, through the same handle.
+Processors ProcessProcessors(ProcessPlatform& platform, HANDLE process) {
     DWORD_PTR processMask = 0;
     DWORD_PTR systemMask = 0;
     if (!platform.GetProcessAffinityMask(process, &processMask, &systemMask))
         throw std::string("Error retrieving process affinity!");
-    return processMask;
+    if (!platform.Groups().several())
+        return {processMask, nullptr};
+    auto placement = std::make_shared<ProcessPlacement>();
+    if (!ReadProcessPlacement(platform, process, processMask, placement.get()))
+        throw std::string("Error retrieving process affinity!");
+    return {processMask, std::move(placement)};
 }
 
-void FillEntry(ProcessEntry& entry, DWORD processId, AffinityMask mask, std::string fileName) {
+void FillEntry(ProcessEntry& entry, DWORD processId, const Processors& processors,
+               std::string fileName) {
     entry.processId = processId;
-    entry.affinityMask = mask;
+    entry.affinityMask = processors.mask;
+    entry.placement = processors.placement;
     entry.fileName = std::move(fileName);
 }
 
@@ -57,7 +70,7 @@ bool ReadByImageName(ProcessPlatform& platform, ProcessEntry& entry, DWORD proce
         return false;
     // The mask needs no more than limited query, so a refusal here would be refused to the
     // module route as well.
-    FillEntry(entry, processId, ProcessMask(platform, process.get()), FileNameOfPath(path));
+    FillEntry(entry, processId, ProcessProcessors(platform, process.get()), FileNameOfPath(path));
     return true;
 }
 
@@ -82,7 +95,7 @@ void ReadByFirstModule(ProcessPlatform& platform, ProcessEntry& entry, DWORD pro
         throw std::string("Error retrieving process filename!");
     std::string fileName = FileNameOfPath(std::string(path, ::strnlen(path, kPathCapacity)));
 
-    FillEntry(entry, processId, ProcessMask(platform, process.get()), std::move(fileName));
+    FillEntry(entry, processId, ProcessProcessors(platform, process.get()), std::move(fileName));
 }
 } // namespace
 

@@ -3,15 +3,22 @@
 #pragma once
 
 #include "common/affinity_mask.h"
+#include "engine/process_placement.h"
 
 #include <list>
+#include <memory>
 #include <string>
 
 struct ProcessEntry {
     unsigned long processId = 0;
-    // 0 for a process whose threads run in several processor groups.
+    // As GetProcessAffinityMask reports it: of the process's (primary) group; 0 for a process
+    // whose threads it placed in several processor groups itself.
     AffinityMask affinityMask = 0;
     std::string fileName;
+    // On a machine of several processor groups, where it may run (its groups and CPU sets), read
+    // with the same handle and shared by the entry's copies; null on one group, where the mask
+    // says it all and an entry stays as small as it was.
+    std::shared_ptr<const ProcessPlacement> placement;
 };
 
 using ProcessList = std::list<ProcessEntry>;

@@ -15,7 +15,8 @@ TypeInfoHolder& AffinityManagerTypeInfo() {
     return affinityManagerTypeInfo;
 }
 
-// A script's mask is a 32-bit `long` naming processors 0 to 31: its bits, zero-extended, never
+// A script's mask is a 32-bit `long` naming processors 0 to 31 as the list numbers them (on a
+// machine of several processor groups the whole machine's numbers): its bits, zero-extended, never
 // sign-extended onto processors 32 to 63.
 AffinityMask MaskFromScript(LONG mask) {
     return static_cast<unsigned long>(mask);
@@ -173,8 +174,8 @@ HRESULT AffinityManager::EnableServiceManipulation() {
 HRESULT AffinityManager::GenerateAllProcessorsMask(LONG* pMask) {
     if (pMask == nullptr)
         return E_POINTER;
-    const AffinityMask all = ::GenerateAllProcessorsMask();
-    if (!FitsScriptMask(all))
+    AffinityMask all = 0;
+    if (!AllProcessorNumbers(&all) || !FitsScriptMask(all))
         return E_FAIL;
     *pMask = static_cast<LONG>(all);
     return S_OK;

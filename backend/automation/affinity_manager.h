@@ -34,7 +34,9 @@ class AffinityManager final : public ISupportErrorInfo, public IAffinityManager 
     STDMETHODIMP Invoke(DISPID member, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                         VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
-    // IAffinityManager. Masks are 32-bit `long`s naming processors 0 to 31, taken bit for bit.
+    // IAffinityManager. Masks are 32-bit `long`s naming processors 0 to 31, taken bit for bit, by
+    // the numbers the list gives them (on several processor groups the whole machine's, and each
+    // process is moved by the engine's rule for its groups).
     // On a machine with processors above 31, GetProcessAffinity and GenerateAllProcessorsMask
     // fail (E_FAIL) for a mask that names one rather than hand out part of it; the other methods
     // apply the mask given, and IsolateProcesses moves the others onto every processor outside it.

@@ -4,6 +4,22 @@
 
 #include <psapi.h>
 
+namespace {
+// Functions that older systems lack are looked up by name, so that the program still starts
+// there: the group calls are Windows 7's, the CPU set masks Windows 11's.
+template <typename Function> Function KernelFunction(const char* name) {
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(kernel != nullptr ? ::GetProcAddress(kernel, name) : nullptr));
+}
+
+using GroupInformationFunction = BOOL(WINAPI*)(LOGICAL_PROCESSOR_RELATIONSHIP,
+                                               SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*, DWORD*);
+using GroupAffinityFunction = BOOL(WINAPI*)(HANDLE, USHORT*, USHORT*);
+using GetCpuSetMasksFunction = BOOL(WINAPI*)(HANDLE, GROUP_AFFINITY*, USHORT, USHORT*);
+using SetCpuSetMasksFunction = BOOL(WINAPI*)(HANDLE, GROUP_AFFINITY*, USHORT);
+} // namespace
+
 void ProcessPlatform::QuerySystemInfo(SYSTEM_INFO* info) {
     ::GetSystemInfo(info);
 }
@@ -66,6 +82,78 @@ void* ProcessPlatform::Allocate(SIZE_T bytes) {
 
 void ProcessPlatform::Free(void* block) {
     PrivateHeapFree(block);
+}
+
+BOOL LogicalProcessorInformation(LOGICAL_PROCESSOR_RELATIONSHIP relation,
+                                 SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
+                                 DWORD* lastError) {
+    const auto function =
+        KernelFunction<GroupInformationFunction>("GetLogicalProcessorInformationEx");
+    if (function == nullptr) {
+        *lastError = ERROR_CALL_NOT_IMPLEMENTED;
+        return FALSE;
+    }
+    const BOOL result = function(relation, buffer, length);
+    *lastError = result ? ERROR_SUCCESS : ::GetLastError();
+    return result;
+}
+
+BOOL ProcessPlatform::ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
+                                                DWORD* length, DWORD* lastError) {
+    return LogicalProcessorInformation(RelationGroup, buffer, length, lastError);
+}
+
+BOOL ProcessPlatform::GetProcessGroupAffinity(HANDLE process, USHORT* count, USHORT* groups,
+                                              DWORD* lastError) {
+    const auto function = KernelFunction<GroupAffinityFunction>("GetProcessGroupAffinity");
+    if (function == nullptr) {
+        *lastError = ERROR_CALL_NOT_IMPLEMENTED;
+        return FALSE;
+    }
+    const BOOL result = function(process, count, groups);
+    *lastError = result ? ERROR_SUCCESS : ::GetLastError();
+    return result;
+}
+
+bool ProcessPlatform::HasDefaultCpuSetMasks() {
+    return KernelFunction<GetCpuSetMasksFunction>("GetProcessDefaultCpuSetMasks") != nullptr &&
+           KernelFunction<SetCpuSetMasksFunction>("SetProcessDefaultCpuSetMasks") != nullptr;
+}
+
+BOOL ProcessPlatform::GetProcessDefaultCpuSetMasks(HANDLE process, GROUP_AFFINITY* masks,
+                                                   USHORT count, USHORT* required,
+                                                   DWORD* lastError) {
+    const auto function = KernelFunction<GetCpuSetMasksFunction>("GetProcessDefaultCpuSetMasks");
+    if (function == nullptr) {
+        *lastError = ERROR_CALL_NOT_IMPLEMENTED;
+        return FALSE;
+    }
+    const BOOL result = function(process, masks, count, required);
+    *lastError = result ? ERROR_SUCCESS : ::GetLastError();
+    return result;
+}
+
+BOOL ProcessPlatform::SetProcessDefaultCpuSetMasks(HANDLE process, const GROUP_AFFINITY* masks,
+                                                   USHORT count) {
+    const auto function = KernelFunction<SetCpuSetMasksFunction>("SetProcessDefaultCpuSetMasks");
+    if (function == nullptr) {
+        ::SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    // The system reads the masks and never writes them; its declaration just lacks the const.
+    return function(process, const_cast<GROUP_AFFINITY*>(masks), count);
+}
+
+BOOL WINAPI ProcessPlatform::ReadGroupsOnce(INIT_ONCE*, void* platform, void**) {
+    auto* self = static_cast<ProcessPlatform*>(platform);
+    self->groups_ = ReadProcessorGroups(*self);
+    return TRUE;
+}
+
+// Threads of a script client may ask at once; the first reads, the others wait for it.
+const ProcessorGroups& ProcessPlatform::Groups() {
+    ::InitOnceExecuteOnce(&groupsRead_, ReadGroupsOnce, this, nullptr);
+    return groups_;
 }
 
 AffinityMask ProcessPlatform::ActiveProcessorMask() {

@@ -2,14 +2,19 @@
 // engine, the automation object's per-process methods and the program's process snapshot all ask
 // the current ProcessPlatform, so tests can stand in for what real processes cannot produce
 // (exactly 256 processes, a failing enumeration, a refused privilege, a process that opens but
-// has no module list, an image path longer than MAX_PATH, a machine of one processor).
+// has no module list, an image path longer than MAX_PATH, a machine of one processor, machines of
+// several processor groups, Windows 11's CPU sets).
 #pragma once
 
 #include "common/affinity_mask.h"
 #include "common/platform_handle.h"
 #include "common/platform_seam.h"
+#include "engine/processor_groups.h"
 
 #include <windows.h>
+
+// The right to change a process's CPU sets; MinGW's headers predate it.
+constexpr DWORD kProcessSetLimitedInformation = 0x2000;
 
 class ProcessPlatform {
   public:
@@ -39,9 +44,48 @@ class ProcessPlatform {
     virtual void* Allocate(SIZE_T bytes);
     virtual void Free(void* block);
 
+    // LogicalProcessorInformation (below) with RelationGroup.
+    virtual BOOL ProcessorGroupInformation(SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer,
+                                           DWORD* length, DWORD* lastError);
+    // GetProcessGroupAffinity (a handle for limited query), looked up at run time: on entry *count
+    // is the room of groups; on success the groups the process's threads are assigned to, on
+    // ERROR_INSUFFICIENT_BUFFER the count needed.
+    virtual BOOL GetProcessGroupAffinity(HANDLE process, USHORT* count, USHORT* groups,
+                                         DWORD* lastError);
+    // Whether the system has Windows 11's process default CPU set masks: both calls below are
+    // made only where this is true.
+    virtual bool HasDefaultCpuSetMasks();
+    // GetProcessDefaultCpuSetMasks (a handle for limited query): on success *required masks were
+    // written, 0 for a process without default CPU sets; on ERROR_INSUFFICIENT_BUFFER *required is
+    // the count needed.
+    virtual BOOL GetProcessDefaultCpuSetMasks(HANDLE process, GROUP_AFFINITY* masks, USHORT count,
+                                              USHORT* required, DWORD* lastError);
+    // SetProcessDefaultCpuSetMasks (a handle with kProcessSetLimitedInformation); no masks clear
+    // the process's default CPU sets.
+    virtual BOOL SetProcessDefaultCpuSetMasks(HANDLE process, const GROUP_AFFINITY* masks,
+                                              USHORT count);
+
     // The mask of the processors present, from QuerySystemInfo.
     AffinityMask ActiveProcessorMask();
+    // The machine's processor groups, read once for the life of this platform: the groups a
+    // machine started with stay while it runs, and on one group every operation then makes
+    // exactly the calls it made before groups were known.
+    const ProcessorGroups& Groups();
+
+  private:
+    static BOOL WINAPI ReadGroupsOnce(INIT_ONCE* once, void* platform, void** context);
+
+    INIT_ONCE groupsRead_ = INIT_ONCE_STATIC_INIT;
+    ProcessorGroups groups_;
 };
+
+// GetLogicalProcessorInformationEx, looked up at run time: on entry *length is the room of buffer
+// in bytes; on success the bytes written, on ERROR_INSUFFICIENT_BUFFER the bytes needed. Where the
+// function is missing: FALSE with ERROR_CALL_NOT_IMPLEMENTED. The function's one caller, for the
+// machine's groups (ProcessorGroupInformation) and for the processor dialog's topology.
+BOOL LogicalProcessorInformation(LOGICAL_PROCESSOR_RELATIONSHIP relation,
+                                 SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
+                                 DWORD* lastError);
 
 inline ProcessPlatform& CurrentProcessPlatform() {
     return PlatformSeam<ProcessPlatform>::Current();

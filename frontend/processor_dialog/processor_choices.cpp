@@ -29,16 +29,17 @@ std::string CacheName(const ProcessorTopology& topology, int index) {
 }
 } // namespace
 
-std::vector<ProcessorChoice> ProcessorChoices(const ProcessorTopology& topology,
-                                              AffinityMask present) {
+std::vector<ProcessorSetChoice> ProcessorChoices(const ProcessorTopology& topology,
+                                                 const ProcessorGroups& machine) {
     if (!topology.known)
         return {};
-    std::vector<ProcessorChoice> choices{{"All processors", present}};
+    const ProcessorSet present = machine.All();
+    std::vector<ProcessorSetChoice> choices{{"All processors", present}};
 
-    AffinityMask firstThreads = 0;
+    ProcessorSet firstThreads;
     bool someCoreHasSeveral = false;
     for (const ProcessorCore& core : topology.cores) {
-        firstThreads |= LowestProcessorBit(core.processors);
+        firstThreads.groups[core.group] |= LowestProcessorBit(core.processors);
         someCoreHasSeveral = someCoreHasSeveral || ProcessorCount(core.processors) > 1;
     }
     if (someCoreHasSeveral)
@@ -50,47 +51,63 @@ std::vector<ProcessorChoice> ProcessorChoices(const ProcessorTopology& topology,
                                                   return a.efficiencyClass < b.efficiencyClass;
                                               })
                                  ->efficiencyClass;
-        AffinityMask performance = 0;
+        ProcessorSet performance;
         for (const ProcessorCore& core : topology.cores)
             if (core.efficiencyClass == fastest)
-                performance |= core.processors;
+                performance.groups[core.group] |= core.processors;
         choices.push_back({"Performance cores", performance});
-        choices.push_back({"Efficiency cores", present & ~performance});
+        choices.push_back({"Efficiency cores", present.Without(performance)});
     }
 
     if (topology.lastLevelCaches.size() > 1)
         for (size_t i = 0; i < topology.lastLevelCaches.size(); ++i) {
-            const ProcessorCache& cache = topology.lastLevelCaches[i];
+            const ProcessorSet cache = ProcessorsOf(topology.lastLevelCaches[i]);
             choices.push_back({CacheName(topology, static_cast<int>(i)) + ", " +
-                                   SizeText(cache.sizeBytes) + " (" +
-                                   FormatAffinityMask(cache.processors) + ")",
-                               cache.processors});
+                                   SizeText(topology.lastLevelCaches[i].sizeBytes) + " (" +
+                                   FormatProcessorSet(cache, machine) + ")",
+                               cache});
         }
 
     if (topology.nodes.size() > 1)
-        for (size_t i = 0; i < topology.nodes.size(); ++i)
-            choices.push_back({"NUMA node " + std::to_string(i) + " (" +
-                                   FormatAffinityMask(topology.nodes[i].processors) + ")",
-                               topology.nodes[i].processors});
+        for (size_t i = 0; i < topology.nodes.size(); ++i) {
+            const ProcessorSet node = ProcessorsOf(topology.nodes[i]);
+            choices.push_back(
+                {"NUMA node " + std::to_string(i) + " (" + FormatProcessorSet(node, machine) + ")",
+                 node});
+        }
     return choices;
 }
 
-std::string DescribeProcessor(const ProcessorTopology& topology, int processor) {
-    std::string text = "CPU " + std::to_string(processor);
-    const int core = IndexHolding(topology.cores, processor);
+std::string DescribeProcessor(const ProcessorTopology& topology, const ProcessorGroups& machine,
+                              int group, int bit) {
+    std::string text = "CPU " + std::to_string(machine.Number(group, bit));
+    const int core = IndexHolding(topology.cores, group, bit);
     if (core < 0)
         return text;
     text += ": core " + std::to_string(core);
     const int threads = ProcessorCount(topology.cores[core].processors);
     if (threads > 1)
         text += " (" + std::to_string(threads) + " threads)";
-    const int cache = IndexHolding(topology.lastLevelCaches, processor);
+    const int cache = IndexHolding(topology.lastLevelCaches, group, bit);
     if (cache >= 0)
         text += ", " + CacheName(topology, cache);
-    const int node = IndexHolding(topology.nodes, processor);
+    const int node = IndexHolding(topology.nodes, group, bit);
     if (node >= 0)
         text += ", NUMA node " + std::to_string(node);
     if (HasSeveralClasses(topology))
         text += ", efficiency class " + std::to_string(topology.cores[core].efficiencyClass);
     return text;
+}
+
+std::vector<ProcessorChoice> ProcessorChoices(const ProcessorTopology& topology,
+                                              AffinityMask present) {
+    std::vector<ProcessorChoice> choices;
+    for (const ProcessorSetChoice& choice :
+         ProcessorChoices(topology, ProcessorGroups::OneGroup(present)))
+        choices.push_back({choice.text, choice.processors.groups[0]});
+    return choices;
+}
+
+std::string DescribeProcessor(const ProcessorTopology& topology, int processor) {
+    return DescribeProcessor(topology, ProcessorGroups::OneGroup(0), 0, processor);
 }

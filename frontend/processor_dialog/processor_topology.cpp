@@ -7,9 +7,6 @@
 #include <vector>
 
 namespace {
-// The group whose processors the program's masks name: the only one under Wine, and the one a
-// process starts in on a machine of 64 processors or fewer.
-constexpr WORD kProgramGroup = 0;
 // A buffer that proves too small again (processors coming online between the calls) is grown and
 // asked for again, a few times at most.
 constexpr int kReadAttempts = 4;
@@ -47,19 +44,24 @@ std::vector<BYTE> ReadRecords() {
     return {};
 }
 
-AffinityMask InProgramGroup(const GROUP_AFFINITY& affinity) {
-    return affinity.Group == kProgramGroup ? affinity.Mask : 0;
+// The present processors of one group's mask, or 0 for a group past those a set can hold.
+AffinityMask PresentOf(const GROUP_AFFINITY& affinity, const ProcessorSet& present) {
+    return affinity.Group < kMaxProcessorGroups ? affinity.Mask & present.groups[affinity.Group]
+                                                : 0;
 }
 
-template <typename Group> void SortByLowestProcessor(std::vector<Group>& groups) {
-    std::stable_sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
+// Group by group, and in a group by the lowest processor: the whole machine's order.
+template <typename Part> void SortByLowestProcessor(std::vector<Part>& parts) {
+    std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) {
+        if (a.group != b.group)
+            return a.group < b.group;
         return LowestProcessorBit(a.processors) < LowestProcessorBit(b.processors);
     });
 }
 
 // Cores and nodes go straight into the topology; every data cache goes into `caches`, from which
 // the last level is chosen once all are known.
-void AddRecord(const Record& record, AffinityMask present, ProcessorTopology& topology,
+void AddRecord(const Record& record, const ProcessorSet& present, ProcessorTopology& topology,
                std::vector<ProcessorCache>& caches) {
     const DWORD bodyBytes = record.Size - kHeaderBytes;
     switch (record.Relationship) {
@@ -67,15 +69,16 @@ void AddRecord(const Record& record, AffinityMask present, ProcessorTopology& to
         const auto& core = *reinterpret_cast<const ProcessorRelationship*>(&record.Processor);
         if (bodyBytes < offsetof(ProcessorRelationship, GroupMask))
             return;
-        AffinityMask processors = 0;
+        // A core lies in one group; should the system name several, each part counts as one.
         for (WORD g = 0; g < core.GroupCount; ++g) {
             if (offsetof(ProcessorRelationship, GroupMask) + (g + 1) * sizeof(GROUP_AFFINITY) >
                 bodyBytes)
                 break;
-            processors |= InProgramGroup(core.GroupMask[g]);
+            const AffinityMask processors = PresentOf(core.GroupMask[g], present);
+            if (processors != 0)
+                topology.cores.push_back(
+                    {processors, core.EfficiencyClass, core.GroupMask[g].Group});
         }
-        if ((processors & present) != 0)
-            topology.cores.push_back({processors & present, core.EfficiencyClass});
         return;
     }
     case RelationCache: {
@@ -84,17 +87,17 @@ void AddRecord(const Record& record, AffinityMask present, ProcessorTopology& to
         if (bodyBytes < sizeof(CACHE_RELATIONSHIP) ||
             (cache.Type != CacheUnified && cache.Type != CacheData))
             return;
-        const AffinityMask processors = InProgramGroup(cache.GroupMask) & present;
+        const AffinityMask processors = PresentOf(cache.GroupMask, present);
         if (processors != 0)
-            caches.push_back({processors, cache.Level, cache.CacheSize});
+            caches.push_back({processors, cache.Level, cache.CacheSize, cache.GroupMask.Group});
         return;
     }
     case RelationNumaNode: {
         if (bodyBytes < sizeof(NUMA_NODE_RELATIONSHIP))
             return;
-        const AffinityMask processors = InProgramGroup(record.NumaNode.GroupMask) & present;
+        const AffinityMask processors = PresentOf(record.NumaNode.GroupMask, present);
         if (processors != 0)
-            topology.nodes.push_back({processors});
+            topology.nodes.push_back({processors, record.NumaNode.GroupMask.Group});
         return;
     }
     default:
@@ -105,28 +108,29 @@ void AddRecord(const Record& record, AffinityMask present, ProcessorTopology& to
 // For each processor the cache of the highest level that lists it (the first such when two of
 // one level do), each cache once.
 std::vector<ProcessorCache> LastLevelCaches(const std::vector<ProcessorCache>& caches,
-                                            AffinityMask present) {
+                                            const ProcessorSet& present) {
     std::vector<ProcessorCache> lastLevel;
     std::vector<size_t> taken;
-    for (int processor = 0; processor < kMaskProcessors; ++processor) {
-        if ((present & ProcessorBit(processor)) == 0)
-            continue;
-        size_t highest = caches.size();
-        for (size_t i = 0; i < caches.size(); ++i)
-            if ((caches[i].processors & ProcessorBit(processor)) != 0 &&
-                (highest == caches.size() || caches[i].level > caches[highest].level))
-                highest = i;
-        if (highest != caches.size() &&
-            std::find(taken.begin(), taken.end(), highest) == taken.end()) {
-            taken.push_back(highest);
-            lastLevel.push_back(caches[highest]);
+    for (int group = 0; group < kMaxProcessorGroups; ++group)
+        for (int bit = 0; bit < kMaskProcessors && present.groups[group] != 0; ++bit) {
+            if ((present.groups[group] & ProcessorBit(bit)) == 0)
+                continue;
+            size_t highest = caches.size();
+            for (size_t i = 0; i < caches.size(); ++i)
+                if (caches[i].group == group && (caches[i].processors & ProcessorBit(bit)) != 0 &&
+                    (highest == caches.size() || caches[i].level > caches[highest].level))
+                    highest = i;
+            if (highest != caches.size() &&
+                std::find(taken.begin(), taken.end(), highest) == taken.end()) {
+                taken.push_back(highest);
+                lastLevel.push_back(caches[highest]);
+            }
         }
-    }
     return lastLevel;
 }
 } // namespace
 
-ProcessorTopology ReadProcessorTopology(AffinityMask present) {
+ProcessorTopology ReadProcessorTopology(const ProcessorSet& present) {
     const std::vector<BYTE> buffer = ReadRecords();
     ProcessorTopology topology;
     std::vector<ProcessorCache> caches;
@@ -138,13 +142,14 @@ ProcessorTopology ReadProcessorTopology(AffinityMask present) {
         offset += record.Size;
     }
 
-    AffinityMask inCores = 0;
+    ProcessorSet inCores;
     for (const ProcessorCore& core : topology.cores) {
-        if ((inCores & core.processors) != 0)
+        const ProcessorSet processors = ProcessorsOf(core);
+        if (!inCores.Intersect(processors).empty())
             return {}; // a processor in two cores: an answer not to be trusted
-        inCores |= core.processors;
+        inCores = inCores.Union(processors);
     }
-    if (present == 0 || inCores != present)
+    if (present.empty() || inCores != present)
         return {};
 
     topology.known = true;

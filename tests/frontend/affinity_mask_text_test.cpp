@@ -48,3 +48,14 @@ TEST(FormatAffinityMask, WritesBitsAtAndAboveTheProcessorCount) {
     EXPECT_EQ(atN + "-" + std::to_string(n + 1), FormatAffinityMask(3ul << n));
     EXPECT_EQ(atN + "-31", FormatAffinityMask(0xFFFFFFFFul << n));
 }
+
+// Numbers run on across the end of a group, and a group's maximum, not its active processors, sets
+// where the next one starts.
+TEST(PlacementText, NumbersRunAcrossGroupsFromEachGroupsMaximum) {
+    const ProcessorGroup twoOf4[] = {{0, 4, 0xF}, {4, 4, 0xF}},
+                         gapped[] = {{0, 8, 0xF}, {8, 4, 0xF}};
+    ProcessPlacement spanning{PlacementKind::kSpanning, 0, ProcessorSet::InGroup(0, 0xC), false};
+    spanning.processors.groups[1] = 0x5;
+    EXPECT_EQ("2-4,6", PlacementText(spanning, ProcessorGroups::FromGroups(twoOf4, 2)));
+    EXPECT_EQ("2-3,8,10", PlacementText(spanning, ProcessorGroups::FromGroups(gapped, 2)));
+}

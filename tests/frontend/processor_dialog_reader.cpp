@@ -94,8 +94,8 @@ AffinityMask TickedProcessors(HWND dialog) {
     return ticked;
 }
 
-int SelectorChoice(HWND dialog) {
-    const HWND selector = ::GetDlgItem(dialog, kProcessorSelectorId);
+int SelectorChoice(HWND dialog, int listId) {
+    const HWND selector = ::GetDlgItem(dialog, listId);
     return selector != nullptr ? static_cast<int>(::SendMessageA(selector, CB_GETCURSEL, 0, 0))
                                : -1;
 }
@@ -116,16 +116,16 @@ OpenList OpenSelectorList(HWND dialog) {
     return {room.bottom / entryHeight, room.bottom % entryHeight};
 }
 
-bool ChooseWithArrowKeys(HWND dialog, int entry) {
-    const HWND selector = ::GetDlgItem(dialog, kProcessorSelectorId);
+bool ChooseWithArrowKeys(HWND dialog, int entry, int listId) {
+    const HWND selector = ::GetDlgItem(dialog, listId);
     if (selector == nullptr)
         return false;
     ::SetFocus(selector);
     const auto count = ::SendMessageA(selector, CB_GETCOUNT, 0, 0);
-    for (LRESULT press = 0; press <= count && SelectorChoice(dialog) != entry; ++press) {
-        const WPARAM key = SelectorChoice(dialog) < entry ? VK_DOWN : VK_UP;
+    for (LRESULT press = 0; press <= count && SelectorChoice(dialog, listId) != entry; ++press) {
+        const WPARAM key = SelectorChoice(dialog, listId) < entry ? VK_DOWN : VK_UP;
         ::SendMessageA(selector, WM_KEYDOWN, key, 1);
         ::SendMessageA(selector, WM_KEYUP, key, 0xC0000001);
     }
-    return SelectorChoice(dialog) == entry;
+    return SelectorChoice(dialog, listId) == entry;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/affinity_mask.h"
+#include "frontend/processor_dialog/processor_dialog.h"
 
 #include <windows.h>
 
@@ -24,8 +25,8 @@ ProcessorDialogView ReadProcessorDialog(HWND dialog);
 // The processors whose boxes are ticked.
 AffinityMask TickedProcessors(HWND dialog);
 
-// The selector's entry now chosen, -1 for none.
-int SelectorChoice(HWND dialog);
+// The entry now chosen in the selector (or in the drop-down list listId), -1 for none.
+int SelectorChoice(HWND dialog, int listId = kProcessorSelectorId);
 
 // The selector's list as it opens: the entries it shows whole, and the pixels below the last of
 // them. Opened with the control's own message and closed again.
@@ -35,5 +36,6 @@ struct OpenList {
 };
 OpenList OpenSelectorList(HWND dialog);
 
-// Focuses the selector and presses Down or Up until the entry is chosen; false when it cannot be.
-bool ChooseWithArrowKeys(HWND dialog, int entry);
+// Focuses the selector (or the drop-down list listId) and presses Down or Up until the entry is
+// chosen; false when it cannot be.
+bool ChooseWithArrowKeys(HWND dialog, int entry, int listId = kProcessorSelectorId);
