@@ -30,12 +30,8 @@ constexpr int kLabelHeight = 8;
 constexpr int kGap = 4;
 constexpr int kAverageCharacterWidth = 4;
 constexpr int kScrollBarWidth = 10;
-// The open list shows every entry up to this many, as the system's own lists do, and scrolls
-// beyond.
+// The open list shows every entry up to this many and scrolls beyond.
 constexpr int kOpenListEntries = 30;
-// Pixels around the open list's entries: its border above and below them, and one that the
-// control takes off the height it is given.
-constexpr int kOpenListFrame = 3;
 
 // No tip shows before the pointer has rested on a box for the initial delay (half a second by
 // default), so tooltips made this long after the dialog shows are in time for any of them.
@@ -197,8 +193,9 @@ class ProcessorDialog {
     }
 
     // "Select:" and the drop-down list of the choices on the bottom row, left of OK, in tab
-    // order after the last box. The list is made closed, and its open height is given once its
-    // entries and font are in: laid out before, it would be laid out again at every step.
+    // order after the last box. The list is made closed and stays so: the control sizes its open
+    // list to its entries when it opens (CB_SETMINVISIBLE, common controls 6, which the
+    // program's manifest asks for), so no resize of the control and its pop-up list follows.
     void AddSelector() {
         const RECT ok = layout_.PlaceOf(IDOK);
         const RECT units =
@@ -212,11 +209,10 @@ class ProcessorDialog {
         const DWORD scrolls = static_cast<int>(choices_.size()) > shown ? WS_VSCROLL : 0;
         const RECT gap = layout_.FromUnits({0, 0, kGap, 0});
         const RECT closedPlace{labelPlace.right, ok.top, ok.left - gap.right, ok.top};
-        list_ = label == nullptr
-                    ? nullptr
-                    : layout_.Add({kProcessorSelectorId, "ComboBox", nullptr,
-                                   WS_TABSTOP | CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT | scrolls},
-                                  closedPlace, label);
+        list_ = label == nullptr ? nullptr
+                                 : layout_.Add({kProcessorSelectorId, "ComboBox", nullptr,
+                                                WS_TABSTOP | CBS_DROPDOWNLIST | scrolls},
+                                               closedPlace, label);
         if (list_ == nullptr) {
             choices_.clear();
             return;
@@ -230,13 +226,7 @@ class ProcessorDialog {
         const RECT openWidth = layout_.FromUnits(
             {0, 0, static_cast<int>(longest) * kAverageCharacterWidth + kScrollBarWidth, 0});
         ::SendMessageA(list_, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(openWidth.right), 0);
-        const auto entryHeight = static_cast<int>(::SendMessageA(list_, CB_GETITEMHEIGHT, 0, 0));
-        RECT closed{};
-        ::GetWindowRect(list_, &closed);
-        // A combo box's height is its closed part and its open list together.
-        ::SetWindowPos(list_, nullptr, 0, 0, closed.right - closed.left,
-                       closed.bottom - closed.top + shown * entryHeight + kOpenListFrame,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageA(list_, CB_SETMINVISIBLE, static_cast<WPARAM>(kOpenListEntries), 0);
     }
 
     // Every present box tells what processor it is. The tooltip control is owned by the dialog
