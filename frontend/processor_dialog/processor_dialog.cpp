@@ -33,12 +33,8 @@ constexpr int kLabelHeight = 8;
 constexpr int kGap = 4;
 constexpr int kAverageCharacterWidth = 4;
 constexpr int kScrollBarWidth = 10;
-// The open list shows every entry up to this many, as the system's own lists do, and scrolls
-// beyond.
+// The open list shows every entry up to this many and scrolls beyond.
 constexpr int kOpenListEntries = 30;
-// Pixels around the open list's entries: its border above and below them, and one that the
-// control takes off the height it is given.
-constexpr int kOpenListFrame = 3;
 
 // "Group:" and its list at the dialog's top right, beside the template's text, which ends here.
 constexpr int kTopMargin = 6;
@@ -320,15 +316,15 @@ class ProcessorDialog {
     }
 
     // A drop-down list of the texts at `closedPlace` (its height comes from the font), after
-    // `previous` in tab order. It is made closed, and its open height is given once its entries
-    // and font are in: laid out before, it would be laid out again at every step.
+    // `previous` in tab order. It is made closed and stays so: the control sizes its open list to
+    // its entries when it opens (CB_SETMINVISIBLE, common controls 6, which the program's manifest
+    // asks for), so no resize of the control and its pop-up list follows.
     HWND AddDropDown(int id, const RECT& closedPlace, HWND previous,
                      const std::vector<std::string>& texts) {
         const int shown = std::min(static_cast<int>(texts.size()), kOpenListEntries);
         const DWORD scrolls = static_cast<int>(texts.size()) > shown ? WS_VSCROLL : 0;
         const HWND list =
-            layout_.Add({id, "ComboBox", nullptr,
-                         WS_TABSTOP | CBS_DROPDOWNLIST | CBS_NOINTEGRALHEIGHT | scrolls},
+            layout_.Add({id, "ComboBox", nullptr, WS_TABSTOP | CBS_DROPDOWNLIST | scrolls},
                         closedPlace, previous);
         if (list == nullptr)
             return nullptr;
@@ -341,13 +337,7 @@ class ProcessorDialog {
         const RECT openWidth = layout_.FromUnits(
             {0, 0, static_cast<int>(longest) * kAverageCharacterWidth + kScrollBarWidth, 0});
         ::SendMessageA(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(openWidth.right), 0);
-        const auto entryHeight = static_cast<int>(::SendMessageA(list, CB_GETITEMHEIGHT, 0, 0));
-        RECT closed{};
-        ::GetWindowRect(list, &closed);
-        // A combo box's height is its closed part and its open list together.
-        ::SetWindowPos(list, nullptr, 0, 0, closed.right - closed.left,
-                       closed.bottom - closed.top + shown * entryHeight + kOpenListFrame,
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ::SendMessageA(list, CB_SETMINVISIBLE, static_cast<WPARAM>(kOpenListEntries), 0);
         return list;
     }
 
