@@ -7,6 +7,7 @@
 #include "frontend/main_window.h"
 #include "frontend/processor_dialog/processor_dialog.h"
 #include "frontend/resource.h"
+#include "frontend/startup.h"
 #include "stopwatch.h"
 #include "frontend/processor_dialog/topology_platform.h"
 
@@ -87,8 +88,7 @@ int main(int argc, char** argv) {
     const int repetitions = Repetitions(argc, argv, 41);
 
     ::InitCommonControls();
-    const HWND window = ::CreateDialogParamA(
-        ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainWindowProc, 0);
+    const HWND window = CreateMainWindow();
     if (window == nullptr) {
         std::fprintf(stderr, "cannot create the main window, error %lu\n", ::GetLastError());
         return 1;

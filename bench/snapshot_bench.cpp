@@ -9,6 +9,7 @@
 #include "frontend/main_window.h"
 #include "frontend/process_snapshot.h"
 #include "frontend/resource.h"
+#include "frontend/startup.h"
 #include "engine/process_platform.h"
 #include "stopwatch.h"
 
@@ -195,8 +196,7 @@ int main(int argc, char** argv) {
     const int repetitions = Repetitions(argc, argv, 15);
 
     ::InitCommonControls();
-    HWND window = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN),
-                                       nullptr, MainWindowProc, 0);
+    HWND window = CreateMainWindow();
     auto* mainWindow = window != nullptr
                            ? reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(window, DWLP_USER))
                            : nullptr;

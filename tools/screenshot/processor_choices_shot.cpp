@@ -8,6 +8,7 @@
 #include "frontend/main_window.h"
 #include "frontend/processor_dialog/processor_dialog.h"
 #include "frontend/resource.h"
+#include "frontend/startup.h"
 
 #include <commctrl.h>
 
@@ -102,8 +103,7 @@ int main(int argc, char** argv) {
     readyFile = argv[1];
     doneFile = argv[2];
     ::InitCommonControls();
-    const HWND window = ::CreateDialogParamA(
-        ::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_MAIN), nullptr, MainWindowProc, 0);
+    const HWND window = CreateMainWindow();
     if (window == nullptr) {
         std::fprintf(stderr, "cannot create the main window, error %lu\n", ::GetLastError());
         return 1;
