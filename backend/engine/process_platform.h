@@ -13,6 +13,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 // The right to change a process's CPU sets; MinGW's headers predate it.
 constexpr DWORD kProcessSetLimitedInformation = 0x2000;
 
@@ -86,6 +88,29 @@ class ProcessPlatform {
 BOOL LogicalProcessorInformation(LOGICAL_PROCESSOR_RELATIONSHIP relation,
                                  SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX* buffer, DWORD* length,
                                  DWORD* lastError);
+
+// The whole answer of LogicalProcessorInformation's buffer protocol, asked through
+// `ask(buffer, &length, &lastError)` again while the system wants more room (processors may come
+// online between two calls), a few times at most; empty when the system cannot say.
+template <typename Ask> std::vector<BYTE> ReadLogicalProcessorRecords(Ask ask) {
+    constexpr int kReadAttempts = 4;
+    DWORD length = 0;
+    std::vector<BYTE> buffer;
+    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
+        buffer.resize(length);
+        auto* records =
+            length != 0 ? reinterpret_cast<SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data())
+                        : nullptr;
+        DWORD lastError = ERROR_SUCCESS;
+        if (ask(records, &length, &lastError)) {
+            buffer.resize(length < buffer.size() ? length : buffer.size());
+            return buffer;
+        }
+        if (lastError != ERROR_INSUFFICIENT_BUFFER || length <= buffer.size())
+            break;
+    }
+    return {};
+}
 
 inline ProcessPlatform& CurrentProcessPlatform() {
     return PlatformSeam<ProcessPlatform>::Current();

@@ -6,29 +6,9 @@
 #include <vector>
 
 namespace {
-// The answer grows only when processors come online between two calls; a few retries cover that.
-constexpr int kReadAttempts = 4;
-
 using Record = SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX;
 constexpr DWORD kHeaderBytes = offsetof(Record, Group);
 constexpr DWORD kGroupInfoOffset = kHeaderBytes + offsetof(GROUP_RELATIONSHIP, GroupInfo);
-
-std::vector<BYTE> ReadRecords(ProcessPlatform& platform) {
-    DWORD length = 0;
-    std::vector<BYTE> buffer;
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        buffer.resize(length);
-        auto* records = length != 0 ? reinterpret_cast<Record*>(buffer.data()) : nullptr;
-        DWORD lastError = ERROR_SUCCESS;
-        if (platform.ProcessorGroupInformation(records, &length, &lastError)) {
-            buffer.resize(length < buffer.size() ? length : buffer.size());
-            return buffer;
-        }
-        if (lastError != ERROR_INSUFFICIENT_BUFFER || length <= buffer.size())
-            break;
-    }
-    return {};
-}
 
 // The groups of the first RelationGroup record that holds them whole; none when there is no such
 // record.
@@ -135,7 +115,10 @@ bool ProcessorGroups::ToNumbers(const ProcessorSet& set, AffinityMask* numbers) 
 }
 
 ProcessorGroups ReadProcessorGroups(ProcessPlatform& platform) {
-    const std::vector<ProcessorGroup> groups = GroupsOf(ReadRecords(platform));
+    const std::vector<ProcessorGroup> groups =
+        GroupsOf(ReadLogicalProcessorRecords([&](Record* records, DWORD* length, DWORD* lastError) {
+            return platform.ProcessorGroupInformation(records, length, lastError);
+        }));
     if (groups.empty())
         return ProcessorGroups::OneGroup(platform.ActiveProcessorMask());
     return ProcessorGroups::FromGroups(groups.data(), static_cast<int>(groups.size()));

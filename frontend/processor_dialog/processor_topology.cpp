@@ -1,5 +1,6 @@
 #include "frontend/processor_dialog/processor_topology.h"
 
+#include "engine/process_platform.h"
 #include "frontend/processor_dialog/topology_platform.h"
 
 #include <algorithm>
@@ -7,10 +8,6 @@
 #include <vector>
 
 namespace {
-// A buffer that proves too small again (processors coming online between the calls) is grown and
-// asked for again, a few times at most.
-constexpr int kReadAttempts = 4;
-
 // PROCESSOR_RELATIONSHIP as the system lays it out; MinGW's headers still call the efficiency
 // class, the byte after the flags, reserved.
 struct ProcessorRelationship {
@@ -29,19 +26,11 @@ using Record = SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX;
 constexpr DWORD kHeaderBytes = offsetof(Record, Processor);
 
 std::vector<BYTE> ReadRecords() {
-    DWORD length = 0;
-    std::vector<BYTE> buffer;
-    for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-        buffer.resize(length);
-        auto* records = length != 0 ? reinterpret_cast<Record*>(buffer.data()) : nullptr;
-        if (CurrentTopologyPlatform().LogicalProcessorInformation(records, &length)) {
-            buffer.resize(std::min<size_t>(length, buffer.size()));
-            return buffer;
-        }
-        if (::GetLastError() != ERROR_INSUFFICIENT_BUFFER || length <= buffer.size())
-            break;
-    }
-    return {};
+    return ReadLogicalProcessorRecords([](Record* records, DWORD* length, DWORD* lastError) {
+        const BOOL read = CurrentTopologyPlatform().LogicalProcessorInformation(records, length);
+        *lastError = read ? ERROR_SUCCESS : ::GetLastError();
+        return read;
+    });
 }
 
 // The present processors of one group's mask, or 0 for a group past those a set can hold.
