@@ -98,16 +98,3 @@ std::string DescribeProcessor(const ProcessorTopology& topology, const Processor
         text += ", efficiency class " + std::to_string(topology.cores[core].efficiencyClass);
     return text;
 }
-
-std::vector<ProcessorChoice> ProcessorChoices(const ProcessorTopology& topology,
-                                              AffinityMask present) {
-    std::vector<ProcessorChoice> choices;
-    for (const ProcessorSetChoice& choice :
-         ProcessorChoices(topology, ProcessorGroups::OneGroup(present)))
-        choices.push_back({choice.text, choice.processors.groups[0]});
-    return choices;
-}
-
-std::string DescribeProcessor(const ProcessorTopology& topology, int processor) {
-    return DescribeProcessor(topology, ProcessorGroups::OneGroup(0), 0, processor);
-}

@@ -31,13 +31,3 @@ std::vector<ProcessorSetChoice> ProcessorChoices(const ProcessorTopology& topolo
 // one.
 std::string DescribeProcessor(const ProcessorTopology& topology, const ProcessorGroups& machine,
                               int group, int bit);
-
-// The same on a machine of one group whose present processors are `present`, where a processor's
-// number is its bit.
-struct ProcessorChoice {
-    std::string text;
-    AffinityMask processors = 0;
-};
-std::vector<ProcessorChoice> ProcessorChoices(const ProcessorTopology& topology,
-                                              AffinityMask present);
-std::string DescribeProcessor(const ProcessorTopology& topology, int processor);

@@ -435,11 +435,3 @@ bool ShowProcessorDialog(HWND owner, const ProcessorRequest& request, ProcessorS
                              owner, BoundDialogProc<ProcessorDialog>,
                              reinterpret_cast<LPARAM>(&parameters)) == kConfirmed;
 }
-
-bool ShowProcessorDialog(HWND owner, AffinityMask initialMask, AffinityMask* result) {
-    ProcessorSet chosen;
-    if (!ShowProcessorDialog(owner, {ProcessorSet::InGroup(0, initialMask)}, &chosen))
-        return false;
-    *result = chosen.groups[0];
-    return true;
-}

@@ -41,6 +41,3 @@ struct ProcessorRequest {
 // that the request allows. On Cancel, Escape, the close box or a failure *result is left as it
 // was.
 bool ShowProcessorDialog(HWND owner, const ProcessorRequest& request, ProcessorSet* result);
-
-// The same with masks, on a machine of one processor group, where every processor is a bit.
-bool ShowProcessorDialog(HWND owner, AffinityMask initialMask, AffinityMask* result);

@@ -11,6 +11,34 @@
 
 namespace {
 
+// The choices and texts on a machine of one group whose present processors are `present`, where
+// a processor's number is its bit.
+struct ProcessorChoice {
+    std::string text;
+    AffinityMask processors = 0;
+};
+
+std::vector<ProcessorChoice> ProcessorChoices(const ProcessorTopology& topology,
+                                              AffinityMask present) {
+    std::vector<ProcessorChoice> choices;
+    for (const ProcessorSetChoice& choice :
+         ::ProcessorChoices(topology, ProcessorGroups::OneGroup(present)))
+        choices.push_back({choice.text, choice.processors.groups[0]});
+    return choices;
+}
+
+std::string DescribeProcessor(const ProcessorTopology& topology, int processor) {
+    return ::DescribeProcessor(topology, ProcessorGroups::OneGroup(0), 0, processor);
+}
+
+bool operator==(const ProcessorChoice& a, const ProcessorChoice& b) {
+    return a.text == b.text && a.processors == b.processors;
+}
+
+void PrintTo(const ProcessorChoice& choice, std::ostream* out) {
+    *out << "\"" << choice.text << "\" 0x" << std::hex << choice.processors;
+}
+
 // Processors first to last, both included.
 AffinityMask Range(int first, int last) {
     AffinityMask mask = 0;
@@ -147,14 +175,6 @@ std::vector<Case> Cases() {
 }
 
 } // namespace
-
-bool operator==(const ProcessorChoice& a, const ProcessorChoice& b) {
-    return a.text == b.text && a.processors == b.processors;
-}
-
-void PrintTo(const ProcessorChoice& choice, std::ostream* out) {
-    *out << "\"" << choice.text << "\" 0x" << std::hex << choice.processors;
-}
 
 TEST(ProcessorChoices, OfferEachPartTheMachineHasSeveralOfInOrder) {
     for (const Case& test : Cases()) {

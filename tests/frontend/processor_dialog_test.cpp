@@ -88,7 +88,12 @@ class ProcessorDialogTest : public testing::Test {
     bool Show(DWORD_PTR activeProcessors, AffinityMask initialMask) {
         FakeProcessors processors(activeProcessors);
         ScopedProcessPlatform scoped(processors);
-        return ShowProcessorDialog(owner_, initialMask, &result_);
+        // A machine of one group, where every processor is a bit of the mask.
+        ProcessorSet chosen;
+        if (!ShowProcessorDialog(owner_, {ProcessorSet::InGroup(0, initialMask)}, &chosen))
+            return false;
+        result_ = chosen.groups[0];
+        return true;
     }
 
     // Every window the test queued an action for was shown, and nothing else.
