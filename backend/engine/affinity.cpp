@@ -75,17 +75,14 @@ bool MoveProcesses(int count, unsigned long* processIds, AffinityMask mask) {
 }
 
 bool MoveAllProcesses(AffinityMask mask) {
-    if (MachineGroups().several()) {
-        ProcessorSet processors;
-        if (!SetOfNumbers(mask, &processors) || processors.empty())
-            return false;
+    if (!MachineGroups().several())
         return ChangeAllProcesses(
-            [&](unsigned long processId) { return MoveProcessOnto(processId, processors).change; });
-    }
-    ProcessIdList all(CurrentProcessPlatform());
-    if (!all.Enumerate() || all.count() <= 0)
+            [&](unsigned long processId) { return ApplyProcessMask(processId, mask); });
+    ProcessorSet processors;
+    if (!SetOfNumbers(mask, &processors) || processors.empty())
         return false;
-    return MoveProcesses(all.count(), all.ids(), mask);
+    return ChangeAllProcesses(
+        [&](unsigned long processId) { return MoveProcessOnto(processId, processors).change; });
 }
 
 bool IsolateProcesses(int count, unsigned long* processIds, AffinityMask mask) {
